@@ -1,0 +1,6 @@
+# 32-bit Windows with MinGW-w64 (the win32 thread model, so that nothing
+# beyond KERNEL32 and msvcrt is needed at run time).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(D418_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

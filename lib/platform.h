@@ -1,0 +1,55 @@
+// Everything the library needs from the operating system. The Windows build
+// links platform_win32.cpp (the real services and the x86 port
+// instructions); host tests link a simulated platform instead. The
+// functions mirror the Win32 calls they stand for, argument for argument, so
+// that a simulation can record exactly what the library asked for.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// A device handle as the library stores it; on Windows it is a HANDLE.
+typedef void *PlatformHandle;
+
+#define PLATFORM_INVALID_HANDLE ((PlatformHandle)(intptr_t)-1)
+
+// Places a variable in the section that every process loading the library
+// shares. Host builds have one process and an ordinary variable.
+#ifdef _WIN32
+#define PLATFORM_SHARED_SECTION __attribute__((section(".Shared"), shared))
+#else
+#define PLATFORM_SHARED_SECTION
+#endif
+
+// GetVersion(): a result with the high bit set means Windows 95/98/Me.
+uint32_t PlatformGetVersion(void);
+
+// One byte-wide read or write of an I/O port.
+uint8_t PlatformPortIn(uint16_t port);
+void PlatformPortOut(uint16_t port, uint8_t value);
+
+// Sleep(milliseconds).
+void PlatformSleep(uint32_t milliseconds);
+
+// SetLastError(code).
+void PlatformSetLastError(uint32_t code);
+
+// The command frame's memory: one block for the length of one call. Returns
+// null when the memory cannot be had.
+void *PlatformAlloc(size_t size);
+void PlatformFree(void *block);
+
+// CreateFileA with a null security-attributes pointer and a null template.
+// Returns PLATFORM_INVALID_HANDLE on failure.
+PlatformHandle PlatformCreateFile(const char *name, uint32_t access,
+                                  uint32_t share, uint32_t disposition,
+                                  uint32_t flags);
+
+// CloseHandle(handle): nonzero on success.
+int PlatformCloseHandle(PlatformHandle handle);
+
+// DeviceIoControl with a null overlapped pointer: nonzero on success.
+int PlatformDeviceIoControl(PlatformHandle handle, uint32_t code,
+                            const void *input, uint32_t input_length,
+                            void *output, uint32_t output_length,
+                            uint32_t *returned);
