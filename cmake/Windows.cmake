@@ -1,11 +1,38 @@
-# Windows build: d418lib.dll with the real platform.
+# Windows build: d418lib.dll with the real platform. Every program and the
+# library land in one folder, so that programs find the library beside them.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(D418_PE_LINK_OPTIONS
     -static-libgcc -static-libstdc++
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
     -s)
 
-add_library(d418lib SHARED ${D418_LOGIC} lib/platform_win32.cpp lib/d418lib.def)
+# InUseFlag: one zero byte that is the whole section .Shared (initialised
+# data, shared, read, write), made as an object of its own so that nothing
+# pads it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(D418_BFD pe-i386 i386 _)  # C names carry a leading underscore on 32-bit x86
+else()
+  set(D418_BFD pe-x86-64 i386:x86-64 "")
+endif()
+list(GET D418_BFD 0 bfd_format)
+list(GET D418_BFD 1 bfd_arch)
+list(GET D418_BFD 2 symbol_prefix)
+set(D418_SHARED_OBJ ${CMAKE_BINARY_DIR}/shared_section.obj)
+add_custom_command(
+  OUTPUT ${D418_SHARED_OBJ}
+  COMMAND head -c 1 /dev/zero > shared_section.bin
+  COMMAND ${D418_TRIPLE}-objcopy -I binary -O ${bfd_format} -B ${bfd_arch}
+          --rename-section .data=.Shared,contents,alloc,load,data,share
+          --set-section-alignment .Shared=1
+          --redefine-sym _binary_shared_section_bin_start=${symbol_prefix}InUseFlag
+          --strip-symbol _binary_shared_section_bin_end
+          --strip-symbol _binary_shared_section_bin_size
+          shared_section.bin ${D418_SHARED_OBJ}
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  VERBATIM)
+
+add_library(d418lib SHARED ${D418_LOGIC} lib/platform_win32.cpp lib/d418lib.def ${D418_SHARED_OBJ})
 target_include_directories(d418lib PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/lib)
 target_compile_options(d418lib PRIVATE ${D418_NO_EH} -Wall -Wextra -O2)
 target_link_options(d418lib PRIVATE ${D418_PE_LINK_OPTIONS})
@@ -25,15 +52,20 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/diag/Windows.cmake)
   include(diag/Windows.cmake)
 endif()
 
-add_test(NAME pe_check
-         COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py
-                 --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
-                 $<$<TARGET_EXISTS:d418diag>:--exe> $<$<TARGET_EXISTS:d418diag>:$<TARGET_FILE:d418diag>>)
+set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>)
+if(TARGET d418diag)
+  list(APPEND D418_PE_CHECK_ARGS --exe $<TARGET_FILE:d418diag>)
+endif()
+add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py ${D418_PE_CHECK_ARGS})
 
 # Only the 64-bit build runs here, under Wine.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  if(EXISTS ${PROJECT_SOURCE_DIR}/driver/CMakeLists.txt)
-    add_subdirectory(driver)
-  endif()
+  add_subdirectory(driver)
   add_subdirectory(tests/wine)
+  # Programs that must see Windows 98 from GetVersion.
+  add_test(NAME wine_win98_programs
+           COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-session win98 ${D418_WINEPREFIX}
+                   ${D418_WIN98_PROGRAMS})
+  set_tests_properties(wine_win98_programs PROPERTIES
+      FIXTURES_SETUP win98 FIXTURES_REQUIRED wine RESOURCE_LOCK d418_wineprefix)
 endif()

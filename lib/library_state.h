@@ -13,7 +13,7 @@ extern uint32_t ReplyTimeout;
 // The driver's device, open while a load on the NT family stands.
 extern PlatformHandle DeviceHandle;
 // 1 while some process holds the library, shared by all processes.
-extern volatile uint8_t InUseFlag;
+extern "C" volatile uint8_t InUseFlag;
 
 // The family test made by every operation: nonzero on the NT family, whose
 // GetVersion result has the high bit clear.

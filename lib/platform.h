@@ -13,13 +13,6 @@ typedef void *PlatformHandle;
 
 #define PLATFORM_INVALID_HANDLE ((PlatformHandle)(intptr_t)-1)
 
-// Places a variable in the section that every process loading the library
-// shares. Host builds have one process and an ordinary variable.
-#ifdef _WIN32
-#define PLATFORM_SHARED_SECTION __attribute__((section(".Shared"), shared))
-#else
-#define PLATFORM_SHARED_SECTION
-#endif
 
 // GetVersion(): a result with the high bit set means Windows 95/98/Me.
 uint32_t PlatformGetVersion(void);

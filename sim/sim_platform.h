@@ -11,31 +11,13 @@
 
 #include "../lib/platform.h"
 #include "port_device.h"
+#include "trace.h"
 
 namespace sim {
 
 // GetVersion results: Windows 98 (high bit set) and an NT-family system.
 constexpr uint32_t kWindows98 = 0xC0000A04u;
 constexpr uint32_t kWindowsNt = 0x1DB10106u;
-
-enum class Ev {
-    GetVersion,
-    PortIn,
-    PortOut,
-    Sleep,
-    SetLastError,
-    Alloc,
-    Free,
-    CreateFile,
-    CloseHandle,
-    Ioctl,
-};
-
-struct Event {
-    Ev kind;
-    uint32_t a;  // port, milliseconds, error code, size, ioctl code
-    uint32_t b;  // byte value
-};
 
 struct CreateFileCall {
     std::string name;
