@@ -62,6 +62,9 @@ add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pechec
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_subdirectory(driver)
   add_subdirectory(tests/wine)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/tests/diag_wine/CMakeLists.txt)
+    add_subdirectory(tests/diag_wine)
+  endif()
   # Programs that must see Windows 98 from GetVersion.
   add_test(NAME wine_win98_programs
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-session win98 ${D418_WINEPREFIX}

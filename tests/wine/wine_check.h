@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace check {
 
@@ -30,6 +31,15 @@ inline void Report(bool ok, const char *file, int line, const char *what,
 inline std::string Text(long long v) { return std::to_string(v); }
 inline std::string Text(const std::string &s) { return "\"" + s + "\""; }
 inline std::string Text(const char *s) { return Text(std::string(s)); }
+inline std::string Text(const std::vector<unsigned char> &bytes) {
+    std::string s = "[";
+    char two[4];
+    for (unsigned char v : bytes) {
+        snprintf(two, sizeof two, s.size() > 1 ? " %02X" : "%02X", v);
+        s += two;
+    }
+    return s + "]";
+}
 
 inline int Summary() {
     printf("%d passed, %d failed\n", Passed(), Failed());

@@ -1,0 +1,73 @@
+# WineTest.cmake - tests that run Windows programs under Wine, next to the
+# simulated D418 driver.
+#
+#   d418_add_wine_fixtures(SYS_TARGET CTL_TARGET)
+#       defines the tests wine_session_start, sim_driver_start,
+#       sim_driver_stop and wine_session_stop (fixtures "wine" and
+#       "simdriver"), once per build tree: nothing happens when
+#       D418_WINE_FIXTURES_DEFINED is already set, and it is set afterwards.
+#   d418_add_wine_test(NAME EXE [ARGS...])
+#       runs EXE under Wine in the session's prefix, with the simulated
+#       driver loaded.
+#
+# Can be included from any directory; the prefix is D418_WINEPREFIX
+# (${CMAKE_BINARY_DIR}/wineprefix unless set).
+
+include_guard(GLOBAL)
+
+set(D418_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix"
+    CACHE PATH "Wine prefix the Windows tests run in")
+set(D418_WINE_SESSION "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-session")
+get_filename_component(D418_WINE_SESSION "${D418_WINE_SESSION}" ABSOLUTE)
+
+find_program(D418_WINE wine NO_CMAKE_FIND_ROOT_PATH)
+find_program(D418_ENV env NO_CMAKE_FIND_ROOT_PATH)
+
+function(d418_add_wine_fixtures SYS_TARGET CTL_TARGET)
+    get_property(defined GLOBAL PROPERTY D418_WINE_FIXTURES_DEFINED)
+    if(D418_WINE_FIXTURES_DEFINED OR TARGET D418_WINE_FIXTURES_DEFINED OR defined)
+        set(D418_WINE_FIXTURES_DEFINED TRUE PARENT_SCOPE)
+        return()
+    endif()
+    set(session bash "${D418_WINE_SESSION}")
+    add_test(NAME wine_session_start COMMAND ${session} start "${D418_WINEPREFIX}")
+    set_tests_properties(wine_session_start PROPERTIES
+        FIXTURES_SETUP wine TIMEOUT 180 RESOURCE_LOCK d418_wineprefix)
+
+    add_test(NAME sim_driver_start
+        COMMAND ${session} driver-start "${D418_WINEPREFIX}"
+                "$<TARGET_FILE:${SYS_TARGET}>" "$<TARGET_FILE:${CTL_TARGET}>")
+    set_tests_properties(sim_driver_start PROPERTIES
+        FIXTURES_SETUP simdriver FIXTURES_REQUIRED wine TIMEOUT 60
+        RESOURCE_LOCK d418_wineprefix)
+
+    add_test(NAME sim_driver_stop COMMAND ${session} driver-stop "${D418_WINEPREFIX}")
+    set_tests_properties(sim_driver_stop PROPERTIES
+        FIXTURES_CLEANUP simdriver FIXTURES_REQUIRED wine TIMEOUT 60
+        RESOURCE_LOCK d418_wineprefix)
+
+    add_test(NAME wine_session_stop COMMAND ${session} stop "${D418_WINEPREFIX}")
+    set_tests_properties(wine_session_stop PROPERTIES
+        FIXTURES_CLEANUP wine TIMEOUT 60 RESOURCE_LOCK d418_wineprefix)
+
+    set(D418_WINE_FIXTURES_DEFINED TRUE PARENT_SCOPE)
+    # Also seen by directories that are not this caller's parent.
+    set_property(GLOBAL PROPERTY D418_WINE_FIXTURES_DEFINED TRUE)
+endfunction()
+
+# Tests that share the one simulated driver take the d418_wineprefix lock,
+# so that a parallel ctest run never lets two of them script it at once.
+function(d418_add_wine_test NAME EXE)
+    if(NOT D418_WINE)
+        message(WARNING "wine not found: ${NAME} will fail to run")
+        set(D418_WINE wine)
+    endif()
+    if(NOT D418_ENV)
+        set(D418_ENV env)
+    endif()
+    add_test(NAME ${NAME}
+        COMMAND "${D418_ENV}" "WINEPREFIX=${D418_WINEPREFIX}" WINEDEBUG=-all
+                "WINEDLLOVERRIDES=mscoree,mshtml=" "${D418_WINE}" "${EXE}" ${ARGN})
+    set_tests_properties(${NAME} PROPERTIES
+        FIXTURES_REQUIRED "wine;simdriver" RESOURCE_LOCK d418_wineprefix TIMEOUT 120)
+endfunction()
