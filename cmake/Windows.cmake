@@ -65,10 +65,18 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/diag_wine/CMakeLists.txt)
     add_subdirectory(tests/diag_wine)
   endif()
+  if(EXISTS ${PROJECT_SOURCE_DIR}/bench/wine/CMakeLists.txt)
+    add_subdirectory(bench/wine)
+  endif()
   # Programs that must see Windows 98 from GetVersion.
   add_test(NAME wine_win98_programs
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-session win98 ${D418_WINEPREFIX}
                    ${D418_WIN98_PROGRAMS})
   set_tests_properties(wine_win98_programs PROPERTIES
       FIXTURES_SETUP win98 FIXTURES_REQUIRED wine RESOURCE_LOCK d418_wineprefix)
+endif()
+
+# Version resources, the SDK package and its consumer test.
+if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/Package.cmake)
+  include(packaging/Package.cmake)
 endif()
