@@ -1,0 +1,28 @@
+# Host build of d418diag: its logic against the simulated loader, with the
+# host tests.
+include(GoogleTest)
+
+add_library(d418diag_host STATIC
+    diag/base_argument.c
+    diag/binding.c
+    diag/result_text.c
+    diag/diag_main.c)
+target_include_directories(d418diag_host PUBLIC
+    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/diag)
+target_compile_options(d418diag_host PRIVATE -Wall -Wextra)
+
+add_library(d418diag_sim_loader STATIC diag/sim_loader.cpp)
+target_include_directories(d418diag_sim_loader PUBLIC
+    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/diag)
+target_compile_options(d418diag_sim_loader PRIVATE ${D418_NO_EH} -Wall -Wextra)
+
+add_executable(diag_host_tests
+    diag/tests/diag_test.cpp
+    diag/tests/result_text_test.cpp
+    diag/tests/base_argument_test.cpp
+    diag/tests/binding_test.cpp
+    diag/tests/diag_main_test.cpp)
+# The diag's logic first, then the loader it is linked against.
+target_link_libraries(diag_host_tests PRIVATE
+    d418diag_host d418diag_sim_loader GTest::gtest GTest::gtest_main)
+gtest_discover_tests(diag_host_tests DISCOVERY_TIMEOUT 30 TEST_PREFIX diag.)

@@ -1,0 +1,3 @@
+#include "diag_main.h"
+
+int main(int argc, char **argv) { return DiagMain(argc, argv); }
