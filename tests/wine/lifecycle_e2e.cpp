@@ -10,9 +10,12 @@
 //                                 GetLastError of the refused load
 //   lifecycle_e2e child-hold      load, signal, hold until told to let go
 //   lifecycle_e2e child-race      load at the start signal, report, hold
+//   lifecycle_e2e hold-for MS     load, print "held", hold MS milliseconds
+//                                 (for scripts that need a holder)
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -97,6 +100,19 @@ int ChildRace() {
     return (int)error;
 }
 
+int HoldFor(const char *milliseconds) {
+    HMODULE lib = LoadLibraryA("d418lib.dll");
+    if (!lib) {
+        printf("refused %lu\n", (unsigned long)GetLastError());
+        return 1;
+    }
+    printf("held\n");
+    fflush(stdout);
+    Sleep((DWORD)atoi(milliseconds));
+    FreeLibrary(lib);
+    return 0;
+}
+
 // ---- parent ----
 
 void HoldRefuseRelease(volatile uint8_t *flag) {
@@ -176,6 +192,7 @@ int main(int argc, char **argv) {
     if (mode == "child-try") return ChildTry();
     if (mode == "child-hold") return ChildHold();
     if (mode == "child-race") return ChildRace();
+    if (mode == "hold-for" && argc > 2) return HoldFor(argv[2]);
 
     HMODULE image = LoadLibraryExA("d418lib.dll", nullptr, DONT_RESOLVE_DLL_REFERENCES);
     CHECK_TRUE(image != nullptr);
