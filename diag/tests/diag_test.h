@@ -5,21 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "../../tests/host/named_case.h"
 #include "binding.h"
 #include "sim_loader.h"
-
-// Table cases print as their name.
-namespace {
-template <class T, class = decltype(std::declval<const T &>().name)>
-std::ostream &operator<<(std::ostream &os, const T &c) {
-    return os << c.name;
-}
-}  // namespace
 
 using Calls = std::vector<std::string>;
 

@@ -5,17 +5,18 @@
 #include <cstring>
 #include <vector>
 
-#include "d418lib.h"
+#include "bound_library.h"
 #include "simctl.h"
 #include "wine_check.h"
 
 namespace {
 
-D418_INIT_FN Init;
-D418_TIMEOUT_FN Timeout;
-D418_RESET_FN Reset;
-D418_SEND_COMMAND_FN Send;
-D418_READ_RESPONSE_FN Read;
+BoundLibrary lib;
+D418_INIT_FN &Init = lib.Init;
+D418_TIMEOUT_FN &Timeout = lib.Timeout;
+D418_RESET_FN &Reset = lib.Reset;
+D418_SEND_COMMAND_FN &Send = lib.Send;
+D418_READ_RESPONSE_FN &Read = lib.Read;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -144,18 +145,12 @@ int main() {
     CHECK_EQ(SimCtlReset(), 0);
     D418SIM_COUNTS before = {}, counts = {};
     CHECK_EQ(SimCtlCounts(&before), 0);
-    HMODULE lib = LoadLibraryA("d418lib.dll");
-    CHECK_TRUE(lib != nullptr);
-    if (!lib) return check::Summary();
+    CHECK_TRUE(lib.Load());
+    if (!lib.Read) return check::Summary();
     // The load opened the device once.
     CHECK_EQ(SimCtlCounts(&counts), 0);
     CHECK_EQ(counts.creates, before.creates + 1);
     CHECK_EQ(counts.open, before.open + 1);
-    Init = reinterpret_cast<D418_INIT_FN>(GetProcAddress(lib, "D418Init"));
-    Timeout = reinterpret_cast<D418_TIMEOUT_FN>(GetProcAddress(lib, "D418Timeout"));
-    Reset = reinterpret_cast<D418_RESET_FN>(GetProcAddress(lib, "D418Reset"));
-    Send = reinterpret_cast<D418_SEND_COMMAND_FN>(GetProcAddress(lib, "D418SendCommand"));
-    Read = reinterpret_cast<D418_READ_RESPONSE_FN>(GetProcAddress(lib, "D418ReadResponse"));
 
     EachOperationIsOneRequest();
     FailedRequestsGiveOneAndTheirError();
@@ -164,7 +159,7 @@ int main() {
     RefusedLengthMakesNoRequest();
 
     // The unload closed it again.
-    CHECK_EQ(FreeLibrary(lib) != 0, true);
+    CHECK_EQ(FreeLibrary(lib.module) != 0, true);
     CHECK_EQ(SimCtlWaitOpen(before.open, 5000), 0);
     CHECK_EQ(SimCtlCounts(&counts), 0);
     CHECK_EQ(counts.closes, before.closes + 1);

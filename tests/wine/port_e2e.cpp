@@ -7,17 +7,18 @@
 #include <vector>
 
 #include "board.h"
-#include "d418lib.h"
+#include "bound_library.h"
 #include "port_emulator.h"
 #include "wine_check.h"
 
 namespace {
 
-D418_INIT_FN Init;
-D418_TIMEOUT_FN Timeout;
-D418_RESET_FN Reset;
-D418_SEND_COMMAND_FN Send;
-D418_READ_RESPONSE_FN Read;
+BoundLibrary lib;
+D418_INIT_FN &Init = lib.Init;
+D418_TIMEOUT_FN &Timeout = lib.Timeout;
+D418_RESET_FN &Reset = lib.Reset;
+D418_SEND_COMMAND_FN &Send = lib.Send;
+D418_READ_RESPONSE_FN &Read = lib.Read;
 
 sim::Board *UseBoard(sim::BoardScript script) {
     static sim::Board *board = nullptr;
@@ -138,16 +139,8 @@ void LastErrorIsLeftAloneAndBadLengthsRefused() {
 
 int main() {
     CHECK_TRUE((GetVersion() & 0x80000000u) != 0);  // the prefix reports Windows 98
-    HMODULE lib = LoadLibraryA("d418lib.dll");
-    CHECK_TRUE(lib != nullptr);
-    if (!lib) return check::Summary();
-    Init = reinterpret_cast<D418_INIT_FN>(GetProcAddress(lib, "D418Init"));
-    Timeout = reinterpret_cast<D418_TIMEOUT_FN>(GetProcAddress(lib, "D418Timeout"));
-    Reset = reinterpret_cast<D418_RESET_FN>(GetProcAddress(lib, "D418Reset"));
-    Send = reinterpret_cast<D418_SEND_COMMAND_FN>(GetProcAddress(lib, "D418SendCommand"));
-    Read = reinterpret_cast<D418_READ_RESPONSE_FN>(GetProcAddress(lib, "D418ReadResponse"));
-    CHECK_TRUE(Init && Timeout && Reset && Send && Read);
-    if (!(Init && Timeout && Reset && Send && Read)) return check::Summary();
+    CHECK_TRUE(lib.Load());
+    if (!lib.Read) return check::Summary();
 
     ReadyBoardResets();
     ExchangeWithTheBoard();
@@ -158,6 +151,6 @@ int main() {
     NoBoardIsNotFoundAfterAllReads();
 
     emu::RemovePortEmulator();
-    FreeLibrary(lib);
+    FreeLibrary(lib.module);
     return check::Summary();
 }
