@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""Writes the hand-made seed inputs of the fuzz targets into corpus/.
+
+Port inputs: status fill, data fill, size of the operation list, size of the
+status runs, then the operations, the runs (value, count code) and the data
+bytes; port_fuzz.cpp describes the encoding. Run from anywhere; existing
+files of the same names are overwritten, other files (regression inputs)
+are kept.
+"""
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# Count codes of the status runs.
+def n(count):  # 1..224 reads
+    assert 1 <= count <= 224
+    return count - 1
+EDGE = {99997: 0xF0, 99998: 0xF1, 99999: 0xF2, 100000: 0xF3, 100001: 0xF4,
+        4092: 0xF8, 8184: 0xFC}
+def big(shift):  # 256 << shift reads
+    return 0xE0 + shift
+
+RESET, READ, READ_NULL = [0x02], [0x04, 0x00], [0x04, 0x01]
+def send(w2=0, w1=0, length=0, seed=0, flags=0):
+    return [0x03, flags, w2 & 0xFF, w2 >> 8, w1 & 0xFF, w1 >> 8, length, seed]
+def timeout(code):
+    return [0x01, code]
+def init(base):
+    return [0x00] + list(base.to_bytes(4, "little"))
+
+def port(ops, runs, data=b"", status_fill=0x00, data_fill=0x00):
+    ops = [b for op in ops for b in op]
+    runs = [b for run in runs for b in run]
+    assert len(ops) < 256 and len(runs) < 256
+    return bytes([status_fill, data_fill, len(ops), len(runs)] + ops + runs) + bytes(data)
+
+PORT = {
+    # Reset, a send of two bytes, a reply with status word 0x1234 and 3 bytes.
+    "exchange": port([RESET, send(0x0304, 0x0102, 2, 0xAA), READ],
+                     [(0xEE, n(1)), (0xEE, n(1)), (0x00, n(1)), (0x00, n(1)),
+                      (0x01, n(8)), (0x00, n(1))],
+                     b"\x00\x00\x34\x12abc"),
+    "ready_on_read_99999": port([RESET], [(0x00, EDGE[99998]), (0xEE, n(1))]),
+    "ready_on_read_100000": port([RESET], [(0x00, EDGE[99999]), (0xEE, n(1))]),
+    "busy_for_99999_reads": port([send(length=3, seed=7)],
+                                 [(0xEE, n(1)), (0x20, EDGE[99999]), (0x00, n(1))]),
+    "busy_for_100000_reads": port([send(length=3, seed=7)],
+                                  [(0xEE, n(1)), (0x20, EDGE[100000]), (0x00, n(1))]),
+    # DataReady never clears: the payload stops at 4092 bytes.
+    "endless_reply": port([READ, READ_NULL], [], b"\x00\x00\x07\x00", 0x01, 0x5A),
+    # Timeout 0 and 1 time out at once; timeout 4 allows two pauses: a reply
+    # after one pause is read, one after two is too late.
+    "short_timeouts": port([timeout(0), READ, timeout(1), READ, timeout(4), READ, READ],
+                           [(0x00, n(2)), (0x04, n(1)), (0x01, n(5)), (0x00, n(1)),
+                            (0x04, n(2)), (0x00, n(1))], b"\x00\x00\x09\x00"),
+    # The largest timeout waits: ReplyWait for 65536 reads, then a short reply.
+    "largest_timeout": port([timeout(0x0F), READ], [(0x04, big(8)), (0x01, n(2)), (0x00, n(1))],
+                            b"\x01\x02"),
+    # Refused lengths, a frame whose memory cannot be had, a null payload.
+    "refused_sends": port([send(length=0xF8), send(length=0xFB), send(length=5, flags=2),
+                           send(length=0, flags=1)],
+                          [(0xEE, n(1)), (0x00, n(1))]),
+    # A base whose reset register wraps past 0xFFFF.
+    "wrapping_base": port([init(0x1FFFE), RESET, send(length=1), READ],
+                          [(0xEE, n(1)), (0xEE, n(1)), (0x00, n(1)), (0x00, n(1)),
+                           (0x01, n(5)), (0x00, n(1))], b"\x00\x00\xFF\xFF"),
+    "payload_4092": port([send(0xFFFF, 0x8000, 0xF2, 0x31)], [(0xEE, n(1)), (0x00, n(1))]),
+}
+
+ARGS = {
+    "plain": b"300", "prefixed": b"0x300", "negative": b" \t-300", "prefix_only": b"0x",
+    "nine_digits": b"123456789", "leading_zeros": b"0x00000000FFFFFFFF",
+    "signed_upper": b"+0X1aF", "suffix": b"300h", "empty": b"", "letters": b"zz",
+}
+
+for target, seeds in (("port", PORT), ("args", ARGS)):
+    directory = os.path.join(HERE, "corpus", target)
+    os.makedirs(directory, exist_ok=True)
+    for name, content in seeds.items():
+        with open(os.path.join(directory, name), "wb") as f:
+            f.write(content)
