@@ -73,12 +73,13 @@ int32_t PortReadResponse(uint8_t *buffer, int32_t *count) {
     // The payload: every byte the board shows ready, up to the most a reply
     // may carry, so that a board that never clears DataReady cannot hold the
     // caller or overrun a buffer of that size.
-    *count = 0;
-    while (*count < PORT_MAX_PAYLOAD &&
+    int32_t stored = 0;
+    while (stored < PORT_MAX_PAYLOAD &&
            (PlatformPortIn(status) & STATUS_DATA_READY) != 0) {
         uint8_t byte = PlatformPortIn(data);
-        if (buffer) buffer[*count] = byte;
-        (*count)++;
+        if (buffer) buffer[stored] = byte;
+        stored++;
     }
+    *count = stored;
     return DecodeStatusWord(header);
 }
