@@ -12,11 +12,6 @@
 namespace {
 
 BoundLibrary lib;
-D418_INIT_FN &Init = lib.Init;
-D418_TIMEOUT_FN &Timeout = lib.Timeout;
-D418_RESET_FN &Reset = lib.Reset;
-D418_SEND_COMMAND_FN &Send = lib.Send;
-D418_READ_RESPONSE_FN &Read = lib.Read;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -42,25 +37,25 @@ namespace {
 
 void EachOperationIsOneRequest() {
     SimCtlReset();
-    CHECK_EQ(Init(0x300), 0);
+    CHECK_EQ(lib.Init(0x300), 0);
     Saw(kInit, {0x00, 0x03, 0x00, 0x00}, 0);
-    CHECK_EQ(Init(0x12345678), 0);
+    CHECK_EQ(lib.Init(0x12345678), 0);
     Saw(kInit, {0x78, 0x56, 0x34, 0x12}, 0);
-    CHECK_EQ(Init(0x300), 0);
-    CHECK_EQ(Timeout(0xA1B2C3D4), 0);
+    CHECK_EQ(lib.Init(0x300), 0);
+    CHECK_EQ(lib.Timeout(0xA1B2C3D4), 0);
     Saw(kTimeout, {0xD4, 0xC3, 0xB2, 0xA1}, 0);
-    CHECK_EQ(Reset(), 0);
+    CHECK_EQ(lib.Reset(), 0);
     Saw(kReset, {}, 4);
     const uint8_t payload[] = {0xAA, 0xBB};
-    CHECK_EQ(Send(0x0304, 0x0102, payload, 2), 0);
+    CHECK_EQ(lib.Send(0x0304, 0x0102, payload, 2), 0);
     Saw(kSend, {0x01, 0x00, 0x02, 0x01, 0x04, 0x03, 0xAA, 0xBB}, 4);
     uint8_t buffer[4092];
     int32_t count = -1;
-    CHECK_EQ(Read(buffer, &count), 0);
+    CHECK_EQ(lib.Read(buffer, &count), 0);
     Saw(kRead, {}, 4096);
     CHECK_EQ(count, 2);
     CHECK_EQ(Bytes(buffer, buffer + 2), (Bytes{0xAA, 0xBB}));
-    CHECK_EQ(Send(0, 0, nullptr, 0), 0);
+    CHECK_EQ(lib.Send(0, 0, nullptr, 0), 0);
     Saw(kSend, {0x01, 0x00, 0x00, 0x00, 0x00, 0x00}, 4);
     CHECK_EQ(last.requests, 8u);
 }
@@ -73,11 +68,11 @@ void FailedRequestsGiveOneAndTheirError() {
         SetLastError(4321);
         uint8_t buffer[8] = {7, 7, 7, 7, 7, 7, 7, 7};
         int32_t count = 55;
-        int32_t result = code == kInit      ? Init(0x300)
-                         : code == kTimeout ? Timeout(100)
-                         : code == kReset   ? Reset()
-                         : code == kSend    ? Send(1, 2, buffer, 3)
-                                            : Read(buffer, &count);
+        int32_t result = code == kInit      ? lib.Init(0x300)
+                         : code == kTimeout ? lib.Timeout(100)
+                         : code == kReset   ? lib.Reset()
+                         : code == kSend    ? lib.Send(1, 2, buffer, 3)
+                                            : lib.Read(buffer, &count);
         CHECK_EQ(result, 1);
         CHECK_EQ(GetLastError(), (DWORD)21);
         CHECK_EQ(count, 55);
@@ -85,7 +80,7 @@ void FailedRequestsGiveOneAndTheirError() {
     }
     SimCtlReset();
     int32_t count = 55;
-    CHECK_EQ(Read(nullptr, &count), 1);  // nothing pending: the model times out
+    CHECK_EQ(lib.Read(nullptr, &count), 1);  // nothing pending: the model times out
     CHECK_EQ(GetLastError(), (DWORD)121);
     (void)kIoTimeout;
 }
@@ -100,9 +95,9 @@ void AcknowledgementsBecomeResults() {
     for (const auto &c : cases) {
         SimCtlReset();
         SimCtlScriptAnswer(kReset, c.ack.data(), (uint32_t)c.ack.size());
-        CHECK_EQ(Reset(), c.result);
+        CHECK_EQ(lib.Reset(), c.result);
         SimCtlScriptAnswer(kSend, c.ack.data(), (uint32_t)c.ack.size());
-        CHECK_EQ(Send(0, 0, nullptr, 0), c.result);
+        CHECK_EQ(lib.Send(0, 0, nullptr, 0), c.result);
     }
 }
 
@@ -122,7 +117,7 @@ void RepliesReachTheCaller() {
         SimCtlScriptAnswer(kRead, reply.data(), (uint32_t)reply.size());
         Bytes buffer(4092 + 16, 0xCC);
         int32_t count = 77;
-        CHECK_EQ(Read(c.null_buffer ? nullptr : buffer.data(), &count), c.result);
+        CHECK_EQ(lib.Read(c.null_buffer ? nullptr : buffer.data(), &count), c.result);
         CHECK_EQ(count, c.count);
         Bytes expected(4092 + 16, 0xCC);
         if (!c.null_buffer && c.size > 4) std::copy(reply.begin() + 4, reply.end(), expected.begin());
@@ -132,7 +127,7 @@ void RepliesReachTheCaller() {
 
 void RefusedLengthMakesNoRequest() {
     SimCtlReset();
-    CHECK_EQ(Send(1, 2, nullptr, -5), 1);
+    CHECK_EQ(lib.Send(1, 2, nullptr, -5), 1);
     CHECK_EQ(GetLastError(), (DWORD)87);
     CHECK_EQ(SimCtlLast(&last), 0);
     CHECK_EQ(last.requests, 0u);

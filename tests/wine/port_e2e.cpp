@@ -14,11 +14,6 @@
 namespace {
 
 BoundLibrary lib;
-D418_INIT_FN &Init = lib.Init;
-D418_TIMEOUT_FN &Timeout = lib.Timeout;
-D418_RESET_FN &Reset = lib.Reset;
-D418_SEND_COMMAND_FN &Send = lib.Send;
-D418_READ_RESPONSE_FN &Read = lib.Read;
 
 sim::Board *UseBoard(sim::BoardScript script) {
     static sim::Board *board = nullptr;
@@ -31,8 +26,8 @@ sim::Board *UseBoard(sim::BoardScript script) {
 
 void ReadyBoardResets() {
     UseBoard({});
-    CHECK_EQ(Init(0x300), 0);
-    CHECK_EQ(Reset(), 0);
+    CHECK_EQ(lib.Init(0x300), 0);
+    CHECK_EQ(lib.Reset(), 0);
     CHECK_EQ(emu::PortTraceText(), std::string("out 0303, 00\nin 0301 = EE\n"));
 }
 
@@ -40,8 +35,8 @@ void NoBoardIsNotFoundAfterAllReads() {
     sim::BoardScript script;
     script.present = false;
     UseBoard(script);
-    CHECK_EQ(Init(0x300), 0);
-    CHECK_EQ(Reset(), 4);
+    CHECK_EQ(lib.Init(0x300), 0);
+    CHECK_EQ(lib.Reset(), 4);
     CHECK_EQ(emu::PortTraceText(), std::string("out 0303, 00\nin 0301 = FF\n  x100000\n"));
 }
 
@@ -52,7 +47,7 @@ void ExchangeWithTheBoard() {
     script.wait_reads = 3;
     sim::Board *board = UseBoard(script);
     const uint8_t payload[] = {0xAA, 0xBB};
-    CHECK_EQ(Send(0x0304, 0x0102, payload, 2), 0);
+    CHECK_EQ(lib.Send(0x0304, 0x0102, payload, 2), 0);
     CHECK_EQ(emu::PortTraceText(),
              std::string("out 0303, 00\nin 0301 = EE\n"
                          "out 0300, 01\nout 0300, 00\nout 0300, 02\nout 0300, 01\n"
@@ -62,7 +57,7 @@ void ExchangeWithTheBoard() {
     emu::ClearTrace();
     uint8_t buffer[16] = {};
     int32_t count = -1;
-    CHECK_EQ(Read(buffer, &count), 0);
+    CHECK_EQ(lib.Read(buffer, &count), 0);
     CHECK_EQ(count, 2);
     CHECK_EQ(buffer[0], 0xAA);
     CHECK_EQ(buffer[1], 0xBB);
@@ -76,10 +71,10 @@ void ExchangeWithTheBoard() {
 
 void ReplyTimeoutAndShortReply() {
     UseBoard({});  // no reply pending: ReplyWait stays set
-    CHECK_EQ(Timeout(10), 0);
+    CHECK_EQ(lib.Timeout(10), 0);
     int32_t count = 77;
     DWORD start = GetTickCount();
-    CHECK_EQ(Read(nullptr, &count), 3);
+    CHECK_EQ(lib.Read(nullptr, &count), 3);
     DWORD elapsed = GetTickCount() - start;
     CHECK_EQ(count, 0);
     CHECK_EQ(emu::PortEvents().size(), (size_t)6);  // five pauses between six reads
@@ -91,10 +86,10 @@ void ReplyTimeoutAndShortReply() {
     UseBoard(script);
     uint8_t buffer[4] = {9, 9, 9, 9};
     count = 77;
-    CHECK_EQ(Read(buffer, &count), 2);
+    CHECK_EQ(lib.Read(buffer, &count), 2);
     CHECK_EQ(count, 0);
     CHECK_EQ(buffer[0], 9);
-    CHECK_EQ(Timeout(200), 0);
+    CHECK_EQ(lib.Timeout(200), 0);
 }
 
 void StatusWordsAndTheLargestPayload() {
@@ -105,7 +100,7 @@ void StatusWordsAndTheLargestPayload() {
     UseBoard(script);
     std::vector<uint8_t> buffer(4092 + 32, 0xCC);
     int32_t count = 0;
-    CHECK_EQ(Read(buffer.data(), &count), 32768);
+    CHECK_EQ(lib.Read(buffer.data(), &count), 32768);
     CHECK_EQ(count, 4092);
     CHECK_EQ(buffer[4091], (uint8_t)((4091 + 4) & 0xFF));
     CHECK_EQ(buffer[4092], 0xCC);
@@ -116,21 +111,21 @@ void BaseWrapsAndKeepsSixteenBits() {
     sim::BoardScript script;
     script.base = 0xFFFE;
     UseBoard(script);
-    CHECK_EQ(Init(0x1FFFE), 0);
-    CHECK_EQ(Reset(), 0);
+    CHECK_EQ(lib.Init(0x1FFFE), 0);
+    CHECK_EQ(lib.Reset(), 0);
     CHECK_EQ(emu::PortTraceText(), std::string("out 0001, 00\nin FFFF = EE\n"));
-    CHECK_EQ(Init(0x300), 0);
+    CHECK_EQ(lib.Init(0x300), 0);
 }
 
 void LastErrorIsLeftAloneAndBadLengthsRefused() {
     UseBoard({});
     SetLastError(4321);
-    CHECK_EQ(Reset(), 0);
-    CHECK_EQ(Init(0x300), 0);
-    CHECK_EQ(Timeout(200), 0);
+    CHECK_EQ(lib.Reset(), 0);
+    CHECK_EQ(lib.Init(0x300), 0);
+    CHECK_EQ(lib.Timeout(200), 0);
     CHECK_EQ(GetLastError(), (DWORD)4321);
     emu::ClearTrace();
-    CHECK_EQ(Send(1, 2, nullptr, -1), 1);
+    CHECK_EQ(lib.Send(1, 2, nullptr, -1), 1);
     CHECK_EQ(GetLastError(), (DWORD)87);
     CHECK_EQ(emu::PortEvents().size(), (size_t)0);
 }
