@@ -32,8 +32,10 @@ mkdir -p "$out"
     "$out/msvc_consumer.obj" "$implib"
 [ -z "$dll" ] || cp "$dll" "$out/"
 
-/usr/bin/python3 - "$out/msvc_consumer.exe" "$machine" <<'PY'
+PYTHONPATH="$(dirname "$0")/../tests" /usr/bin/python3 - "$out/msvc_consumer.exe" "$machine" <<'PY'
 import sys
+
+from tally import check, summary
 
 import pefile
 
@@ -45,14 +47,7 @@ imports = {}
 for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
     imports[entry.dll.decode()] = sorted(
         i.name.decode() if i.name else f"#{i.ordinal}" for i in entry.imports)
-passed = failed = 0
-for what, expected, got in [("machine", MACHINES[sys.argv[2]], pe.FILE_HEADER.Machine),
-                            ("imports", {"d418lib.dll": NAMES}, imports)]:
-    if expected == got:
-        passed += 1
-    else:
-        failed += 1
-        print(f"{what}: expected {expected!r}, got {got!r}")
-print(f"{passed} passed, {failed} failed")
-sys.exit(1 if failed else 0)
+check("machine", MACHINES[sys.argv[2]], pe.FILE_HEADER.Machine)
+check("imports", {"d418lib.dll": NAMES}, imports)
+sys.exit(summary())
 PY

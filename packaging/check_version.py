@@ -4,9 +4,13 @@ version numbers, file type and OS, every string-table entry, and the
 translation. Prints one line per failed check and a closing
 "N passed, M failed" line."""
 import argparse
+import os
 import sys
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+from tally import check, summary  # noqa: E402
 
 SIGNATURE = 0xFEEF04BD
 VOS__WINDOWS32 = 0x4
@@ -21,19 +25,6 @@ BINARIES = {
     "exe": {"type": VFT_APP, "FileDescription": "D418 board diagnostic",
             "InternalName": "d418diag", "OriginalFilename": "d418diag.exe"},
 }
-
-passed = 0
-failed = 0
-
-
-def check(what, expected, got):
-    global passed, failed
-    if expected == got:
-        passed += 1
-    else:
-        failed += 1
-        print(f"{what}: expected {expected!r}, got {got!r}")
-
 
 def check_binary(path, kind, version):
     name = path.rsplit("/", 1)[-1]
@@ -88,8 +79,7 @@ def main():
     args = parser.parse_args()
     check_binary(args.dll, "dll", args.version)
     check_binary(args.exe, "exe", args.version)
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed else 0
+    return summary()
 
 
 if __name__ == "__main__":

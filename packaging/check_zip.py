@@ -2,8 +2,12 @@
 """Checks that the package ZIP holds exactly the SDK's files, at its top
 level (no enclosing folder). Prints one line per failed check and a closing
 "N passed, M failed" line."""
+import os
 import sys
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+from tally import check, summary  # noqa: E402
 
 FILES = [
     "README.md",
@@ -21,7 +25,6 @@ def main():
     if len(sys.argv) != 2:
         print("usage: check_zip.py PACKAGE.zip")
         return 2
-    passed = failed = 0
     with zipfile.ZipFile(sys.argv[1]) as archive:
         names = archive.namelist()
         bad = archive.testzip()
@@ -29,16 +32,10 @@ def main():
     # Folder entries may appear, but only for folders that hold a file.
     parents = {f.rsplit("/", i)[0] + "/" for f in files for i in range(1, f.count("/") + 1)}
     stray_dirs = sorted(n for n in names if n.endswith("/") and n not in parents)
-    for what, expected, got in [("files", FILES, files),
-                                ("folders without files", [], stray_dirs),
-                                ("damaged member", None, bad)]:
-        if expected == got:
-            passed += 1
-        else:
-            failed += 1
-            print(f"{what}: expected {expected!r}, got {got!r}")
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed else 0
+    check("files", FILES, files)
+    check("folders without files", [], stray_dirs)
+    check("damaged member", None, bad)
+    return summary()
 
 
 if __name__ == "__main__":

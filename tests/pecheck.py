@@ -8,24 +8,13 @@ import sys
 
 import pefile
 
+from tally import check, summary
+
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 EXPORTS = {1: "D418Init", 2: "D418ReadResponse", 3: "D418Reset",
            4: "D418SendCommand", 5: "D418Timeout"}
 ALLOWED_IMPORTS = {"kernel32.dll", "msvcrt.dll"}
 SHARED_CHARACTERISTICS = 0xD0000040
-
-passed = 0
-failed = 0
-
-
-def check(what, expected, got):
-    global passed, failed
-    if expected == got:
-        passed += 1
-    else:
-        failed += 1
-        print(f"{what}: expected {expected!r}, got {got!r}")
-
 
 def common(path, pe, machine):
     name = path.rsplit("/", 1)[-1]
@@ -82,8 +71,7 @@ def main():
     check_dll(args.dll, args.machine)
     for exe in args.exe:
         check_exe(exe, args.machine)
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed else 0
+    return summary()
 
 
 if __name__ == "__main__":
