@@ -48,26 +48,18 @@ else()
   set(D418_MACHINE amd64)
 endif()
 
-if(EXISTS ${PROJECT_SOURCE_DIR}/diag/Windows.cmake)
-  include(diag/Windows.cmake)
-endif()
+include(diag/Windows.cmake)
 
-set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>)
-if(TARGET d418diag)
-  list(APPEND D418_PE_CHECK_ARGS --exe $<TARGET_FILE:d418diag>)
-endif()
+set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
+    --exe $<TARGET_FILE:d418diag>)
 add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py ${D418_PE_CHECK_ARGS})
 
 # Only the 64-bit build runs here, under Wine.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  add_subdirectory(driver)
+  add_subdirectory(sim/driver)
   add_subdirectory(tests/wine)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/tests/diag_wine/CMakeLists.txt)
-    add_subdirectory(tests/diag_wine)
-  endif()
-  if(EXISTS ${PROJECT_SOURCE_DIR}/bench/wine/CMakeLists.txt)
-    add_subdirectory(bench/wine)
-  endif()
+  add_subdirectory(tests/diag_wine)
+  add_subdirectory(bench/wine)
   # Programs that must see Windows 98 from GetVersion.
   add_test(NAME wine_win98_programs
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-session win98 ${D418_WINEPREFIX}
@@ -77,6 +69,4 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
 endif()
 
 # Version resources, the SDK package and its consumer test.
-if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/Package.cmake)
-  include(packaging/Package.cmake)
-endif()
+include(packaging/Package.cmake)

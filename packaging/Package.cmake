@@ -74,9 +74,7 @@ install(FILES ${D418_MSVC_IMPLIB} DESTINATION lib)
 install(FILES ${D418_PACKAGING_DIR}/d418libConfig.cmake
               ${D418_PACKAGING_BINARY_DIR}/d418libConfigVersion.cmake
         DESTINATION lib/cmake/d418lib)
-if(EXISTS ${PROJECT_SOURCE_DIR}/README.md)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
-endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 
 # ---- The ZIP ----------------------------------------------------------------
 
@@ -124,7 +122,7 @@ set_tests_properties(package_consumer_build PROPERTIES
 # ---- Under Wine (64-bit build only) ----------------------------------------
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  include(${PROJECT_SOURCE_DIR}/driver/WineTest.cmake)
+  include(${PROJECT_SOURCE_DIR}/cmake/WineTest.cmake)
 
   # The consumer built by package_consumer_build, against the simulated
   # driver.
