@@ -70,12 +70,14 @@ int32_t PortReadResponse(uint8_t *buffer, int32_t *count) {
         return 2;
     }
 
-    // The payload: every byte the board shows ready, up to the most a reply
-    // may carry, so that a board that never clears DataReady cannot hold the
-    // caller or overrun a buffer of that size.
+    // The payload: every byte the board shows ready. The status read after
+    // the last byte belongs to every reply, a full-size one included; only a
+    // board that still shows DataReady after the most a reply may carry is
+    // cut off there, so that it cannot hold the caller or overrun a buffer
+    // of that size.
     int32_t stored = 0;
-    while (stored < PORT_MAX_PAYLOAD &&
-           (PlatformPortIn(status) & STATUS_DATA_READY) != 0) {
+    while ((PlatformPortIn(status) & STATUS_DATA_READY) != 0 &&
+           stored != PORT_MAX_PAYLOAD) {
         uint8_t byte = PlatformPortIn(data);
         if (buffer) buffer[stored] = byte;
         stored++;

@@ -2,22 +2,24 @@
 # Runs a Windows program under Wine and compares its stdout (CR LF turned
 # into LF, nothing else) and its exit status with what is expected.
 #
-#   run_diag.sh [--copy-to DIR] [--fresh] [--env NAME=VALUE]...
+#   run_diag.sh [--copy-to DIR] [--fresh] [--env NAME=VALUE]... [--host]
 #               STATUS LINE EXE [ARGS...]
 #
 # STATUS is the expected exit status; stdout must be exactly LINE followed
 # by one newline. With --copy-to, EXE is copied into DIR (emptied first with
 # --fresh) and the copy runs there, so that it finds only what DIR holds.
 # The program always runs in its own folder. WINEPREFIX comes from the
-# environment.
+# environment. With --host, EXE is a script of this machine (the main job),
+# run with bash instead of under Wine.
 set -u
-copy_to="" fresh=0
+copy_to="" fresh=0 host=0
 envs=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --copy-to) copy_to=$2; shift 2 ;;
     --fresh) fresh=1; shift ;;
     --env) envs+=("$2"); shift 2 ;;
+    --host) host=1; shift ;;
     *) break ;;
     esac
 done
@@ -35,8 +37,10 @@ fi
 out=$(mktemp) want=$(mktemp)
 trap 'rm -f "$out" "$want"' EXIT
 cd "$(dirname "$exe")" || exit 2
+runner=(wine)
+[ $host -eq 1 ] && runner=(bash)
 env "${envs[@]}" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \
-    wine "./$(basename "$exe")" "$@" >"$out.raw"
+    "${runner[@]}" "./$(basename "$exe")" "$@" >"$out.raw"
 status=$?
 perl -0777 -pe 's/\r\n/\n/g' "$out.raw" >"$out"
 rm -f "$out.raw"

@@ -186,7 +186,7 @@ struct Board final : sim::PortDevice {
                     if (!(v & STATUS_REPLY_WAIT)) wait_over = true;
                 } else {
                     after_wait.push_back(v);
-                    CHECK(after_wait.size() <= 5 + PORT_MAX_PAYLOAD,
+                    CHECK(after_wait.size() <= 6 + PORT_MAX_PAYLOAD,
                           "%zu status reads after the wait", after_wait.size());
                 }
                 break;
@@ -403,7 +403,7 @@ void DoRead(Reader &ops) {
     CHECK(sleeps <= limit, "%llu pauses, limit %llu", (unsigned long long)sleeps,
           (unsigned long long)limit);
     CHECK(board.status_reads + board.data_reads <=
-              (limit + 1) + (REPLY_HEADER_SIZE + 1 + REPLY_HEADER_SIZE) + 2 * PORT_MAX_PAYLOAD,
+              (limit + 1) + (REPLY_HEADER_SIZE + 1 + REPLY_HEADER_SIZE) + 2 * PORT_MAX_PAYLOAD + 1,
           "read made %llu reads, limit %llu", (unsigned long long)(board.status_reads + board.data_reads),
           (unsigned long long)limit);
     CHECK(count >= 0 && count <= (int32_t)PORT_MAX_PAYLOAD, "count %d", count);
@@ -444,7 +444,8 @@ void DoRead(Reader &ops) {
     while (payload < PORT_MAX_PAYLOAD && REPLY_HEADER_SIZE + 1 + payload < after.size() &&
            (after[REPLY_HEADER_SIZE + 1 + payload] & STATUS_DATA_READY))
         payload++;
-    const size_t status_after = REPLY_HEADER_SIZE + 1 + payload + (payload < PORT_MAX_PAYLOAD);
+    // Every payload ends with one status read, a capped one included.
+    const size_t status_after = REPLY_HEADER_SIZE + 1 + payload + 1;
     CHECK(after.size() == status_after, "%zu status reads after the wait for %zu payload bytes",
           after.size(), payload);
     CHECK(board.data_reads == REPLY_HEADER_SIZE + payload, "%llu data reads for %zu payload bytes",

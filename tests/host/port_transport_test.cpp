@@ -249,23 +249,54 @@ TEST_F(PortPath, HeaderThenPayloadAccessOrder) {
               "in 0301 = 01\nin 0300 = 99\nin 0301 = 00\n");
 }
 
-TEST_F(PortPath, EndlessDataStopsAtTheLargestPayload) {
+// The largest payload a reply may carry is 4092 bytes. A reply that fits
+// is read to its end, the status read that shows DataReady clear included;
+// a board that still shows DataReady after 4092 bytes is left there, with no
+// further DataPort read.
+struct LongReplyCase {
+    const char *name;
+    size_t payload;  // bytes of 0x5A after the header
+    bool endless;    // DataReady never clears
+    int32_t count;
+    const char *payload_trace;  // after the wait and the header
+};
+
+class LongReplyTable : public PortPath, public ::testing::WithParamInterface<LongReplyCase> {};
+
+TEST_P(LongReplyTable, ReadsUpToTheLargestPayload) {
+    const LongReplyCase &c = GetParam();
     sim::BoardScript script;
     script.reply_pending = true;
-    script.reply = {0, 0, 0x34, 0x12};
-    script.endless_reply = true;
+    script.reply = {0x00, 0x00, 0x34, 0x12};
+    script.reply.insert(script.reply.end(), c.payload, 0x5A);
+    script.endless_reply = c.endless;
     UseBoard(script);
     Bytes buffer(4092 + 64, 0xCC);
-    int32_t count = 0;
+    int32_t count = -1;
     EXPECT_EQ(D418ReadResponse(buffer.data(), &count), 0x1234);
-    EXPECT_EQ(count, 4092);
-    for (int i = 0; i < 4092; i++) ASSERT_EQ(buffer[i], (uint8_t)((i + 4) & 0xFF)) << i;
-    EXPECT_EQ(Bytes(buffer.begin() + 4092, buffer.end()), Bytes(64, 0xCC));
-    size_t data_reads = 0;
-    for (const sim::Event &e : sim::P().events)
-        data_reads += e.kind == sim::Ev::PortIn && e.a == 0x300;
-    EXPECT_EQ(data_reads, 4u + 4092u);
+    EXPECT_EQ(count, c.count);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + c.count), Bytes(c.count, 0x5A));
+    EXPECT_EQ(Bytes(buffer.begin() + c.count, buffer.end()), Bytes(4092 + 64 - c.count, 0xCC));
+    EXPECT_EQ(sim::PortTrace(),
+              std::string("in 0301 = 01\n"
+                          "in 0301 = 01\nin 0300 = 00\nin 0301 = 01\nin 0300 = 00\n"
+                          "in 0301 = 01\nin 0300 = 34\nin 0301 = 01\nin 0300 = 12\n"
+                          "in 0301 = 01\n") +
+                  c.payload_trace);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Payload, LongReplyTable,
+    ::testing::Values(
+        LongReplyCase{"payload_4091", 4091, false, 4091,
+                      "in 0301 = 01\nin 0300 = 5A\n  x4091\nin 0301 = 00\n"},
+        LongReplyCase{"payload_4092_ends_as_usual", 4092, false, 4092,
+                      "in 0301 = 01\nin 0300 = 5A\n  x4092\nin 0301 = 00\n"},
+        LongReplyCase{"payload_4093_is_cut_after_4092", 4093, false, 4092,
+                      "in 0301 = 01\nin 0300 = 5A\n  x4092\nin 0301 = 01\n"},
+        LongReplyCase{"data_ready_never_clears", 4092, true, 4092,
+                      "in 0301 = 01\nin 0300 = 5A\n  x4092\nin 0301 = 01\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // ---- base address ----
 
