@@ -52,6 +52,9 @@ include(diag/Windows.cmake)
 set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
     --exe $<TARGET_FILE:d418diag>)
 add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py ${D418_PE_CHECK_ARGS})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  add_subdirectory(tests/planted)
+endif()
 
 # Only the 64-bit build runs here, under Wine.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
