@@ -2,8 +2,8 @@
 # run time, so its import table names KERNEL32.dll and the C run-time DLL
 # only (CRTDLL.DLL on 32-bit x86, msvcrt.dll on 64-bit).
 #
-# The diag is plain C, so printf and sscanf are msvcrt's own (C++ would
-# switch MinGW to its own stdio); __USE_MINGW_ANSI_STDIO=0 keeps it so.
+# The diag is plain C, so printf and sscanf are the run-time DLL's own (C++
+# would switch MinGW to its own stdio); __USE_MINGW_ANSI_STDIO=0 keeps it so.
 add_library(d418diag_logic OBJECT
     diag/base_argument.c
     diag/binding.c
