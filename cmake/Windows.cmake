@@ -1,11 +1,10 @@
 # Windows build: d418lib.dll with the real platform. Every program and the
 # library land in one folder, so that programs find the library beside them.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-set(D418_PE_LINK_OPTIONS
-    -static-libgcc -static-libstdc++
-    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-    -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-    -s)
+include(${CMAKE_CURRENT_LIST_DIR}/ReleaseRules.cmake)
+# Programs that are not part of the release (test tools, benchmarks) link
+# the compiler's run time statically.
+set(D418_PE_LINK_OPTIONS -static-libgcc -static-libstdc++ ${D418_PE_VERSION_OPTIONS})
 
 # InUseFlag: one zero byte that is the whole section .Shared (initialised
 # data, shared, read, write), made as an object of its own so that nothing
@@ -34,8 +33,8 @@ add_custom_command(
 
 add_library(d418lib SHARED ${D418_LOGIC} lib/platform_win32.cpp lib/d418lib.def ${D418_SHARED_OBJ})
 target_include_directories(d418lib PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/lib)
-target_compile_options(d418lib PRIVATE ${D418_NO_EH} -Wall -Wextra -O2)
-target_link_options(d418lib PRIVATE ${D418_PE_LINK_OPTIONS})
+target_compile_options(d418lib PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${D418_NO_EH}> -Wall -Wextra -O2)
+d418_release_library(d418lib)
 set_target_properties(d418lib PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
 
 install(TARGETS d418lib RUNTIME DESTINATION bin LIBRARY DESTINATION bin ARCHIVE DESTINATION lib)
@@ -53,6 +52,9 @@ include(diag/Windows.cmake)
 set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
     --exe $<TARGET_FILE:d418diag>)
 add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py ${D418_PE_CHECK_ARGS})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  add_subdirectory(tests/planted)
+endif()
 
 # Only the 64-bit build runs here, under Wine.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

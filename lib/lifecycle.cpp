@@ -10,11 +10,13 @@ static int SetTheFlag = 0;
 #define OPEN_EXISTING_DISPOSITION 3
 
 int LoadStep(void) {
-    // Test and set in one locked step, so that two processes loading at the
-    // same moment cannot both find the flag free.
-    uint8_t expected = 0;
-    if (!__atomic_compare_exchange_n(&InUseFlag, &expected, (uint8_t)1, false,
-                                     __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST))
+    // A flag that reads as held (any value but 0) is left as it is.
+    if (__atomic_load_n(&InUseFlag, __ATOMIC_SEQ_CST) != 0) return 0;
+    // Claim it with one atomic exchange (xchg, which every x86 down to the
+    // 386 has), so that two processes loading at the same moment cannot both
+    // find it free. The one that finds a 1 has lost the race; writing 1 over
+    // that 1 changed nothing.
+    if (__atomic_exchange_n(&InUseFlag, (uint8_t)1, __ATOMIC_SEQ_CST) != 0)
         return 0;
     SetTheFlag = 1;
     if (!IsNtFamily()) return 1;

@@ -1,7 +1,6 @@
 // The real platform: Win32 kernel services and the x86 port instructions.
 #include "platform.h"
 
-#include <stdlib.h>
 #include <windows.h>
 
 uint32_t PlatformGetVersion(void) { return GetVersion(); }
@@ -22,9 +21,11 @@ void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
 void PlatformSetLastError(uint32_t code) { SetLastError(code); }
 
-void *PlatformAlloc(size_t size) { return malloc(size); }
+// The library has no C run time: the frame's memory comes from the
+// process heap, which every Win32 process has.
+void *PlatformAlloc(size_t size) { return HeapAlloc(GetProcessHeap(), 0, size); }
 
-void PlatformFree(void *block) { free(block); }
+void PlatformFree(void *block) { HeapFree(GetProcessHeap(), 0, block); }
 
 PlatformHandle PlatformCreateFile(const char *name, uint32_t access,
                                   uint32_t share, uint32_t disposition,
@@ -50,8 +51,9 @@ int PlatformDeviceIoControl(PlatformHandle handle, uint32_t code,
 
 #include "lifecycle.h"
 
-// The load entry: the run time passes every process and thread notification
-// on to the library's lifecycle.
+// The image's entry point (there is no C run-time start-up in between): the
+// system passes every process and thread notification on to the library's
+// lifecycle.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return LoadEntry(reason) ? TRUE : FALSE;
 }

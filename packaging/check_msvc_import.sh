@@ -18,14 +18,14 @@ set -eu
 }
 machine=$1 clang=$2 lld_link=$3 implib=$4 include_dir=$5 source=$6 out=$7 dll=${8:-}
 case "$machine" in
-i386) target=i686-pc-windows-msvc link_machine=x86 ;;
-amd64) target=x86_64-pc-windows-msvc link_machine=x64 ;;
+i386) target=i686-pc-windows-msvc link_machine=x86 march=i386 ;;
+amd64) target=x86_64-pc-windows-msvc link_machine=x64 march= ;;
 *) echo "unknown machine $machine" >&2; exit 2 ;;
 esac
 
 rm -rf "$out"
 mkdir -p "$out"
-"$clang" --target="$target" -ffreestanding -fno-stack-protector -O2 -Wall -Werror \
+"$clang" --target="$target" ${march:+-march=$march} -ffreestanding -fno-stack-protector -O2 -Wall -Werror \
     -I "$include_dir" -c "$source" -o "$out/msvc_consumer.obj"
 "$lld_link" /nologo /entry:consumer_entry /nodefaultlib /subsystem:console \
     /machine:"$link_machine" /out:"$out/msvc_consumer.exe" \
