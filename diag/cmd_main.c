@@ -145,8 +145,8 @@ static int RunReset(void) {
 }
 
 /* D418SendCommand, and when it gives 0, D418ReadResponse. A send that gives
-   anything else sent no command the board will answer, or one whose answer
-   the caller should not take for a reply to it: nothing is read. */
+   anything else has failed and ends the step: a read would wait for a reply
+   that may never come, or collect one that belongs to no command. */
 static int RunSend(const CmdStep *step) {
     char head[80];
     D418_RESULT result;
