@@ -50,7 +50,7 @@ endif()
 include(diag/Windows.cmake)
 
 set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
-    --exe $<TARGET_FILE:d418diag>)
+    --exe $<TARGET_FILE:d418diag> --exe $<TARGET_FILE:d418cmd>)
 add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py ${D418_PE_CHECK_ARGS})
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_subdirectory(tests/planted)
@@ -61,6 +61,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_subdirectory(sim/driver)
   add_subdirectory(tests/wine)
   add_subdirectory(tests/diag_wine)
+  add_subdirectory(tests/cmd_wine)
   add_subdirectory(bench/wine)
   # Programs that must see Windows 98 from GetVersion.
   add_test(NAME wine_win98_programs

@@ -1,5 +1,5 @@
-# Host build of d418diag: its logic against the simulated loader, with the
-# host tests.
+# Host build of d418diag and d418cmd: their logic against the simulated
+# loader, with the host tests.
 include(GoogleTest)
 
 add_library(d418diag_host STATIC
@@ -10,6 +10,10 @@ add_library(d418diag_host STATIC
 target_include_directories(d418diag_host PUBLIC
     ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/diag)
 target_compile_options(d418diag_host PRIVATE -Wall -Wextra)
+
+add_library(d418cmd_host STATIC diag/cmd_parse.c diag/cmd_main.c)
+target_link_libraries(d418cmd_host PUBLIC d418diag_host)
+target_compile_options(d418cmd_host PRIVATE -Wall -Wextra)
 
 add_library(d418diag_sim_loader STATIC diag/sim_loader.cpp)
 target_include_directories(d418diag_sim_loader PUBLIC
@@ -26,3 +30,10 @@ add_executable(diag_host_tests
 target_link_libraries(diag_host_tests PRIVATE
     d418diag_host d418diag_sim_loader GTest::gtest GTest::gtest_main)
 gtest_discover_tests(diag_host_tests DISCOVERY_TIMEOUT 30 TEST_PREFIX diag.)
+
+add_executable(cmd_host_tests
+    diag/tests/cmd_parse_test.cpp
+    diag/tests/cmd_main_test.cpp)
+target_link_libraries(cmd_host_tests PRIVATE
+    d418cmd_host d418diag_sim_loader GTest::gtest GTest::gtest_main)
+gtest_discover_tests(cmd_host_tests DISCOVERY_TIMEOUT 30 TEST_PREFIX cmd.)

@@ -1,22 +1,47 @@
-# Windows build of d418diag.exe: a console program that binds d418lib.dll at
-# run time, so its import table names KERNEL32.dll and the C run-time DLL
-# only (CRTDLL.DLL on 32-bit x86, msvcrt.dll on 64-bit).
+# Windows build of the two console programs, d418diag.exe and d418cmd.exe.
+# Both bind d418lib.dll at run time through one binding module, so their
+# import tables name KERNEL32.dll and the C run-time DLL only (CRTDLL.DLL on
+# 32-bit x86, msvcrt.dll on 64-bit); cmake/ReleaseRules.cmake holds the
+# start-up and link rules of the release.
 #
-# The diag is plain C, so printf and sscanf are the run-time DLL's own (C++
-# would switch MinGW to its own stdio); __USE_MINGW_ANSI_STDIO=0 keeps it so.
-add_library(d418diag_logic OBJECT
+# The programs are plain C, so printf and sscanf are the run-time DLL's own
+# (C++ would switch MinGW to its own stdio); __USE_MINGW_ANSI_STDIO=0 keeps
+# it so.
+
+# Compile settings of every C file of the programs.
+function(d418_program_sources TARGET)
+  target_include_directories(${TARGET} PUBLIC
+      ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/diag)
+  target_compile_definitions(${TARGET} PUBLIC __USE_MINGW_ANSI_STDIO=0)
+  target_compile_options(${TARGET} PRIVATE -Wall -Wextra -O2 ${D418_RELEASE_COMPILE_OPTIONS})
+endfunction()
+
+# A shipped program: its main file, its logic, the release's start-up and
+# link rules, and its place in the install.
+function(d418_program TARGET MAIN LOGIC)
+  add_executable(${TARGET} ${MAIN})
+  d418_program_sources(${TARGET})
+  target_link_libraries(${TARGET} PRIVATE ${LOGIC})
+  d418_console_program(${TARGET})
+  install(TARGETS ${TARGET} RUNTIME DESTINATION bin)
+endfunction()
+
+# What both programs share: the binding, the result texts, the base
+# address check and the real loader.
+add_library(d418diag_binding STATIC
     diag/base_argument.c
     diag/binding.c
     diag/result_text.c
-    diag/diag_main.c
     diag/loader_win32.c)
-target_include_directories(d418diag_logic PUBLIC
-    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/diag)
-target_compile_definitions(d418diag_logic PUBLIC __USE_MINGW_ANSI_STDIO=0)
-target_compile_options(d418diag_logic PRIVATE -Wall -Wextra -O2 ${D418_RELEASE_COMPILE_OPTIONS})
+d418_program_sources(d418diag_binding)
 
-add_executable(d418diag diag/main.c)
-target_link_libraries(d418diag PRIVATE d418diag_logic)
-d418_console_program(d418diag)
+add_library(d418diag_logic OBJECT diag/diag_main.c)
+d418_program_sources(d418diag_logic)
+target_link_libraries(d418diag_logic PUBLIC d418diag_binding)
 
-install(TARGETS d418diag RUNTIME DESTINATION bin)
+add_library(d418cmd_logic OBJECT diag/cmd_parse.c diag/cmd_main.c)
+d418_program_sources(d418cmd_logic)
+target_link_libraries(d418cmd_logic PUBLIC d418diag_binding)
+
+d418_program(d418diag diag/main.c d418diag_logic)
+d418_program(d418cmd diag/cmd.c d418cmd_logic)

@@ -1,7 +1,7 @@
 # Package.cmake - included at the end of cmake/Windows.cmake (after the
-# targets d418lib and, when present, d418diag exist):
+# targets d418lib and, when present, d418diag and d418cmd exist):
 #
-#   * version resources for d418lib.dll and d418diag.exe
+#   * version resources for d418lib.dll, d418diag.exe and d418cmd.exe
 #   * d418lib.lib, a Microsoft-format import library made from lib/d418lib.def
 #   * the CMake package (lib/cmake/d418lib) with the imported target
 #     d418lib::d418lib
@@ -18,12 +18,15 @@ enable_language(RC)
 configure_file(${D418_PACKAGING_DIR}/d418lib.rc.in ${D418_PACKAGING_BINARY_DIR}/d418lib.rc @ONLY)
 target_sources(d418lib PRIVATE ${D418_PACKAGING_BINARY_DIR}/d418lib.rc)
 if(TARGET d418diag)
-  configure_file(${D418_PACKAGING_DIR}/d418diag.rc.in ${D418_PACKAGING_BINARY_DIR}/d418diag.rc @ONLY)
-  target_sources(d418diag PRIVATE ${D418_PACKAGING_BINARY_DIR}/d418diag.rc)
+  foreach(program d418diag d418cmd)
+    configure_file(${D418_PACKAGING_DIR}/${program}.rc.in ${D418_PACKAGING_BINARY_DIR}/${program}.rc
+                   @ONLY)
+    target_sources(${program} PRIVATE ${D418_PACKAGING_BINARY_DIR}/${program}.rc)
+  endforeach()
   add_test(NAME package_version_info
            COMMAND ${D418_PYTHON} ${D418_PACKAGING_DIR}/check_version.py
-                   --version ${PROJECT_VERSION}
-                   --dll $<TARGET_FILE:d418lib> --exe $<TARGET_FILE:d418diag>)
+                   --version ${PROJECT_VERSION} --dll $<TARGET_FILE:d418lib>
+                   --exe $<TARGET_FILE:d418diag> --cmd $<TARGET_FILE:d418cmd>)
 endif()
 
 # ---- d418lib.lib ------------------------------------------------------------

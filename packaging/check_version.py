@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Checks the version resource of d418lib.dll and d418diag.exe: the fixed
+"""Checks the version resource of d418lib.dll, d418diag.exe and d418cmd.exe: the fixed
 version numbers, file type and OS, every string-table entry, and the
 translation. Prints one line per failed check and a closing
 "N passed, M failed" line."""
@@ -18,12 +18,14 @@ VFT_APP, VFT_DLL = 1, 2
 LANG_CODEPAGE = "040904e4"  # U.S. English, code page 1252
 TRANSLATION = (0x409, 1252)
 
-# What differs between the two binaries; the rest is common to both.
+# What differs between the binaries; the rest is common to all.
 BINARIES = {
     "dll": {"type": VFT_DLL, "FileDescription": "D418 board access library",
             "InternalName": "d418lib", "OriginalFilename": "d418lib.dll"},
     "exe": {"type": VFT_APP, "FileDescription": "D418 board diagnostic",
             "InternalName": "d418diag", "OriginalFilename": "d418diag.exe"},
+    "cmd": {"type": VFT_APP, "FileDescription": "D418 board command tool",
+            "InternalName": "d418cmd", "OriginalFilename": "d418cmd.exe"},
 }
 
 def check_binary(path, kind, version):
@@ -76,9 +78,11 @@ def main():
     parser.add_argument("--version", required=True, help="MAJOR.MINOR.PATCH")
     parser.add_argument("--dll", required=True)
     parser.add_argument("--exe", required=True)
+    parser.add_argument("--cmd", required=True)
     args = parser.parse_args()
     check_binary(args.dll, "dll", args.version)
     check_binary(args.exe, "exe", args.version)
+    check_binary(args.cmd, "cmd", args.version)
     return summary()
 
 

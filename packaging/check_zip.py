@@ -11,6 +11,7 @@ from tally import check, summary  # noqa: E402
 
 FILES = [
     "README.md",
+    "bin/d418cmd.exe",
     "bin/d418diag.exe",
     "bin/d418lib.dll",
     "include/d418lib.h",

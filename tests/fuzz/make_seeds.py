@@ -73,7 +73,13 @@ ARGS = {
     "signed_upper": b"+0X1aF", "suffix": b"300h", "empty": b"", "letters": b"zz",
 }
 
-for target, seeds in (("port", PORT), ("args", ARGS)):
+SCRIPT = {
+    "commands": b"# check\nreset\ntimeout 50\nsend 304 102 AA bb 0x0C\n",
+    "crlf_comments": b"\xef\xbb\xbfRESET  # first\r\n\r\n\tsend 0xFFFF 0 FF#x\r\nsend 1",
+    "bad_lines": b"send 10000 1\nsend 1 2 100\ntimeout 4294967296\nrest\nreset 1\nsend\n",
+}
+
+for target, seeds in (("port", PORT), ("args", ARGS), ("script", SCRIPT)):
     directory = os.path.join(HERE, "corpus", target)
     os.makedirs(directory, exist_ok=True)
     for name, content in seeds.items():
