@@ -21,7 +21,9 @@ endfunction()
 function(d418_program TARGET MAIN LOGIC)
   add_executable(${TARGET} ${MAIN})
   d418_program_sources(${TARGET})
-  target_link_libraries(${TARGET} PRIVATE ${LOGIC})
+  # The binding is named here so that it comes before the run-time DLL's
+  # import library on the link line, which it needs.
+  target_link_libraries(${TARGET} PRIVATE ${LOGIC} d418diag_binding)
   d418_console_program(${TARGET})
   install(TARGETS ${TARGET} RUNTIME DESTINATION bin)
 endfunction()
