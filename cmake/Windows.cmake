@@ -56,20 +56,22 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_subdirectory(tests/planted)
 endif()
 
-# Only the 64-bit build runs here, under Wine.
+# Both builds run here: the 64-bit one under Wine, the 32-bit release under
+# 32-bit Wine through qemu-i386 (see cmake/WineTest.cmake).
+include(cmake/WineTest.cmake)
+add_subdirectory(sim/driver)
+add_subdirectory(tests/wine)
+add_subdirectory(tests/diag_wine)
+add_subdirectory(tests/cmd_wine)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  add_subdirectory(sim/driver)
-  add_subdirectory(tests/wine)
-  add_subdirectory(tests/diag_wine)
-  add_subdirectory(tests/cmd_wine)
   add_subdirectory(bench/wine)
-  # Programs that must see Windows 98 from GetVersion.
-  add_test(NAME wine_win98_programs
-           COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-session win98 ${D418_WINEPREFIX}
-                   ${D418_WIN98_PROGRAMS})
-  set_tests_properties(wine_win98_programs PROPERTIES
-      FIXTURES_SETUP win98 FIXTURES_REQUIRED wine RESOURCE_LOCK d418_wineprefix)
 endif()
+# Programs that must see Windows 98 from GetVersion.
+add_test(NAME wine_win98_programs
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-session win98 ${D418_WINEPREFIX}
+                 ${D418_WIN98_PROGRAMS})
+set_tests_properties(wine_win98_programs PROPERTIES
+    FIXTURES_SETUP win98 FIXTURES_REQUIRED wine RESOURCE_LOCK d418_wineprefix)
 
 # Version resources, the SDK package and its consumer test.
 include(packaging/Package.cmake)

@@ -9,9 +9,19 @@
 #   d418_add_wine_test(NAME EXE [ARGS...])
 #       runs EXE under Wine in the session's prefix, with the simulated
 #       driver loaded.
+#   D418_WINE_RUN
+#       the command words that run a host command in the prefix's
+#       environment (WINEPREFIX set, the right `wine` first on PATH); a test
+#       that runs Windows programs puts its command after them.
+#   D418_WINE_SLOW
+#       how many times longer a Windows program takes here than under the
+#       64-bit Wine: 1, or 4 for the 32-bit build, whose Wine runs through
+#       qemu-i386; timeouts are multiplied by it.
 #
 # Can be included from any directory; the prefix is D418_WINEPREFIX
-# (${CMAKE_BINARY_DIR}/wineprefix unless set).
+# (${CMAKE_BINARY_DIR}/wineprefix unless set). The 64-bit build runs in a
+# win64 prefix under the machine's Wine, the 32-bit build in a win32 prefix
+# under 32-bit Wine through qemu-i386 (scripts/ensure-wine32 sets it up).
 
 include_guard(GLOBAL)
 
@@ -20,8 +30,25 @@ set(D418_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix"
 set(D418_WINE_SESSION "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-session")
 get_filename_component(D418_WINE_SESSION "${D418_WINE_SESSION}" ABSOLUTE)
 
-find_program(D418_WINE wine NO_CMAKE_FIND_ROOT_PATH)
 find_program(D418_ENV env NO_CMAKE_FIND_ROOT_PATH)
+if(NOT D418_ENV)
+    set(D418_ENV env)
+endif()
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(D418_WINE_ARCH win32)
+    set(D418_WINE_SLOW 4)
+else()
+    set(D418_WINE_ARCH win64)
+    set(D418_WINE_SLOW 1)
+endif()
+set(D418_WINE_RUN bash "${D418_WINE_SESSION}" run "${D418_WINEPREFIX}")
+
+# TIMEOUT for a test that takes up to SECONDS under the 64-bit Wine.
+function(d418_wine_timeout TEST SECONDS)
+    math(EXPR seconds "${SECONDS} * ${D418_WINE_SLOW}")
+    set_tests_properties(${TEST} PROPERTIES TIMEOUT ${seconds})
+endfunction()
 
 function(d418_add_wine_fixtures SYS_TARGET CTL_TARGET)
     get_property(defined GLOBAL PROPERTY D418_WINE_FIXTURES_DEFINED)
@@ -30,21 +57,22 @@ function(d418_add_wine_fixtures SYS_TARGET CTL_TARGET)
         return()
     endif()
     set(session bash "${D418_WINE_SESSION}")
-    add_test(NAME wine_session_start COMMAND ${session} start "${D418_WINEPREFIX}")
+    add_test(NAME wine_session_start
+        COMMAND ${session} start "${D418_WINEPREFIX}" ${D418_WINE_ARCH})
     set_tests_properties(wine_session_start PROPERTIES
-        FIXTURES_SETUP wine TIMEOUT 180 RESOURCE_LOCK d418_wineprefix)
+        FIXTURES_SETUP wine TIMEOUT 300 RESOURCE_LOCK d418_wineprefix)
 
     add_test(NAME sim_driver_start
         COMMAND ${session} driver-start "${D418_WINEPREFIX}"
                 "$<TARGET_FILE:${SYS_TARGET}>" "$<TARGET_FILE:${CTL_TARGET}>")
     set_tests_properties(sim_driver_start PROPERTIES
-        FIXTURES_SETUP simdriver FIXTURES_REQUIRED wine TIMEOUT 60
-        RESOURCE_LOCK d418_wineprefix)
+        FIXTURES_SETUP simdriver FIXTURES_REQUIRED wine RESOURCE_LOCK d418_wineprefix)
+    d418_wine_timeout(sim_driver_start 60)
 
     add_test(NAME sim_driver_stop COMMAND ${session} driver-stop "${D418_WINEPREFIX}")
     set_tests_properties(sim_driver_stop PROPERTIES
-        FIXTURES_CLEANUP simdriver FIXTURES_REQUIRED wine TIMEOUT 60
-        RESOURCE_LOCK d418_wineprefix)
+        FIXTURES_CLEANUP simdriver FIXTURES_REQUIRED wine RESOURCE_LOCK d418_wineprefix)
+    d418_wine_timeout(sim_driver_stop 60)
 
     add_test(NAME wine_session_stop COMMAND ${session} stop "${D418_WINEPREFIX}")
     set_tests_properties(wine_session_stop PROPERTIES
@@ -58,16 +86,8 @@ endfunction()
 # Tests that share the one simulated driver take the d418_wineprefix lock,
 # so that a parallel ctest run never lets two of them script it at once.
 function(d418_add_wine_test NAME EXE)
-    if(NOT D418_WINE)
-        message(WARNING "wine not found: ${NAME} will fail to run")
-        set(D418_WINE wine)
-    endif()
-    if(NOT D418_ENV)
-        set(D418_ENV env)
-    endif()
-    add_test(NAME ${NAME}
-        COMMAND "${D418_ENV}" "WINEPREFIX=${D418_WINEPREFIX}" WINEDEBUG=-all
-                "WINEDLLOVERRIDES=mscoree,mshtml=" "${D418_WINE}" "${EXE}" ${ARGN})
+    add_test(NAME ${NAME} COMMAND ${D418_WINE_RUN} wine "${EXE}" ${ARGN})
     set_tests_properties(${NAME} PROPERTIES
-        FIXTURES_REQUIRED "wine;simdriver" RESOURCE_LOCK d418_wineprefix TIMEOUT 120)
+        FIXTURES_REQUIRED "wine;simdriver" RESOURCE_LOCK d418_wineprefix)
+    d418_wine_timeout(${NAME} 120)
 endfunction()
