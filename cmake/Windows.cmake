@@ -49,6 +49,7 @@ else()
 endif()
 
 include(diag/Windows.cmake)
+add_subdirectory(driver)
 
 set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
     --exe $<TARGET_FILE:d418diag>)
