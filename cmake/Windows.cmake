@@ -52,7 +52,7 @@ include(diag/Windows.cmake)
 add_subdirectory(driver)
 
 set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
-    --exe $<TARGET_FILE:d418diag>)
+    --exe $<TARGET_FILE:d418diag> --sys $<TARGET_FILE:d418_sys>)
 add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py ${D418_PE_CHECK_ARGS})
 
 # Only the 64-bit build runs here, under Wine.
