@@ -26,8 +26,9 @@ include_guard(GLOBAL)
 
 set(D418_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix"
     CACHE PATH "Wine prefix the Windows tests run in")
-set(D418_WINE_SESSION "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-session")
-get_filename_component(D418_WINE_SESSION "${D418_WINE_SESSION}" ABSOLUTE)
+# Cached, so that every directory sees it after the first include.
+get_filename_component(d418_wine_session "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-session" ABSOLUTE)
+set(D418_WINE_SESSION "${d418_wine_session}" CACHE INTERNAL "the wine-session script")
 
 find_program(D418_WINE wine NO_CMAKE_FIND_ROOT_PATH)
 find_program(D418_ENV env NO_CMAKE_FIND_ROOT_PATH)
