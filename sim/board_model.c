@@ -26,14 +26,14 @@ static void arm_reply(struct BoardModel *board)
     board->reply_armed = 1;
     board->wait_left = s->wait_reads;
     board->reply_pos = 0;
-    if (s->echo_frame && board->frame_length >= 2) {
+    if (s->echo_frame && board->frames_sent > 0 && board->frame_length >= 2) {
         uint32_t n = board->frame_length - 2;
         if (s->cut_on_w1 && board->frame_length >= 4 && board->frame[3] == 0xFF &&
             board->frame[2] <= 3)
             n = board->frame[2];
         board->armed_length = n;
         copy_bytes(board->armed, board->frame + 2, n);
-    } else if (s->echo_payload) {
+    } else if (s->echo_payload && board->frames_sent > 0) {
         uint32_t n = board->frame_length > 6 ? board->frame_length - 6 : 0;
         board->armed[0] = board->armed[1] = board->armed[2] = board->armed[3] = 0;
         if (n > BOARD_MODEL_MAX_REPLY - 4)
