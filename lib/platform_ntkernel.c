@@ -26,6 +26,8 @@ void KernelPlatformSetRequest(PIRP irp)
 
 #ifdef D418_SIMULATED_BOARD
 
+#include "simulated_board.h"
+
 uint8_t PlatformPortIn(uint16_t port)
 {
     return BoardModelIn(&KernelSimulatedBoard, port);

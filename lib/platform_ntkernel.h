@@ -11,10 +11,4 @@
    early when it is cancelled or its thread ends. */
 void KernelPlatformSetRequest(PIRP irp);
 
-#ifdef D418_SIMULATED_BOARD
-#include "board_model.h"
-/* The board the test build's port functions reach (driver/simulated_board.c). */
-extern struct BoardModel KernelSimulatedBoard;
-#endif
-
 #endif
