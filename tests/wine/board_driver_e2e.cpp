@@ -96,6 +96,29 @@ void SecondOpen() {
     CHECK_EQ(lib.Reset(), 0);
 }
 
+// A load whose first request reaches the board, tried for up to a second:
+// under Wine the close of a handle that a process before this one held
+// reaches the driver a moment after that process ends, and until then this
+// process's open is refused (with a handle all the same).
+bool LoadWorking() {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 1000) {
+        if (lib.Load()) {
+            if (lib.Init(0x300) == 0) return true;
+            FreeLibrary(lib.module);
+            lib.module = nullptr;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
+// Whether the child signalled that its read starts (and did not end first).
+bool CHECK_EQ_WAIT(DWORD result) {
+    CHECK_EQ(result, (DWORD)WAIT_OBJECT_0);
+    return result == WAIT_OBJECT_0;
+}
+
 HANDLE Spawn(const char *mode) {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, sizeof path);
@@ -117,7 +140,15 @@ void KilledDuringRead() {
     HANDLE child = Spawn("child-wait");
     CHECK_TRUE(child != nullptr);
     if (!child) return;
-    CHECK_EQ(WaitForSingleObject(waiting, 20000), (DWORD)WAIT_OBJECT_0);
+    HANDLE either[2] = {waiting, child};
+    if (!CHECK_EQ_WAIT(WaitForMultipleObjects(2, either, FALSE, 20000))) {
+        DWORD code = 0;
+        GetExitCodeProcess(child, &code);
+        printf("the child did not start its read (exit code %lu)\n", (unsigned long)code);
+        TerminateProcess(child, 1);
+        CloseHandle(child);
+        return;
+    }
     // The child is inside its read request now; let it wait a while.
     Sleep(500);
     CHECK_EQ(WaitForSingleObject(child, 0), (DWORD)WAIT_TIMEOUT);
@@ -134,31 +165,12 @@ void KilledDuringRead() {
 
     // A new load, whose requests reach the board: the driver has ended the
     // wait and seen the killed process's handle close. (Under Wine a load
-    // succeeds even while the driver is held, and the close reaches the
-    // driver a moment after the process ends, so the first request decides,
-    // and it is tried for up to a second.)
-    bool working = false;
-    DWORD error = 0;
+    // succeeds even while the driver is held, so the first request decides.)
     start = GetTickCount();
-    while (!working && GetTickCount() - start < 1000) {
-        if (!lib.Load()) {
-            error = GetLastError();
-        } else if (lib.Init(0x300) == 0) {
-            working = true;
-            break;
-        } else {
-            error = GetLastError();
-            FreeLibrary(lib.module);
-            lib.module = nullptr;
-        }
-        Sleep(20);
-    }
+    bool working = LoadWorking();
     printf("a new load worked after %lu ms\n", (unsigned long)(GetTickCount() - start));
     CHECK_TRUE(working);
-    if (!working) {
-        printf("last error %lu\n", (unsigned long)error);
-        return;
-    }
+    if (!working) return;
     CHECK_EQ(lib.Init(0x300), 0);
     CHECK_EQ(lib.Reset(), 0);
     const uint8_t payload[] = {0x42};
@@ -172,7 +184,7 @@ void KilledDuringRead() {
 
 int ChildWait() {
     HANDLE waiting = OpenEventA(EVENT_MODIFY_STATE, FALSE, kWaiting);
-    if (!waiting || !lib.Load()) return 2;
+    if (!waiting || !LoadWorking()) return 2;
     if (lib.Reset() != 0 || lib.Timeout(0xFFFFFFFFu) != 0) return 3;
     SetEvent(waiting);
     uint8_t buffer[4092];
