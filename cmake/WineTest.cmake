@@ -9,6 +9,15 @@
 #   d418_add_wine_test(NAME EXE [ARGS...])
 #       runs EXE under Wine in the session's prefix, with the simulated
 #       driver loaded.
+#   d418_add_board_driver_fixtures(SYS_TARGET)
+#       defines board_driver_start and board_driver_stop (fixture
+#       "boarddriver"): SYS_TARGET, the test build of d418.sys, as the
+#       service d418. It and the simulated driver both create \Device\D418,
+#       so only one runs at a time: the board driver starts once every test
+#       of the simulated one has run (board_driver_start depends on
+#       sim_driver_stop), and each start stops the other driver.
+#   d418_add_board_driver_test(NAME EXE [ARGS...])
+#       runs EXE under Wine with the board driver loaded.
 #   D418_WINE_RUN
 #       the command words that run a host command in the prefix's
 #       environment (WINEPREFIX set, the right `wine` first on PATH); a test
@@ -27,8 +36,9 @@ include_guard(GLOBAL)
 
 set(D418_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix"
     CACHE PATH "Wine prefix the Windows tests run in")
-set(D418_WINE_SESSION "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-session")
-get_filename_component(D418_WINE_SESSION "${D418_WINE_SESSION}" ABSOLUTE)
+# Cached, so that every directory sees it after the first include.
+get_filename_component(d418_wine_session "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-session" ABSOLUTE)
+set(D418_WINE_SESSION "${d418_wine_session}" CACHE INTERNAL "the wine-session script")
 
 find_program(D418_ENV env NO_CMAKE_FIND_ROOT_PATH)
 if(NOT D418_ENV)
@@ -90,4 +100,24 @@ function(d418_add_wine_test NAME EXE)
     set_tests_properties(${NAME} PROPERTIES
         FIXTURES_REQUIRED "wine;simdriver" RESOURCE_LOCK d418_wineprefix)
     d418_wine_timeout(${NAME} 120)
+endfunction()
+
+function(d418_add_board_driver_fixtures SYS_TARGET)
+    set(session bash "${D418_WINE_SESSION}")
+    add_test(NAME board_driver_start
+        COMMAND ${session} driver-start --service d418 "${D418_WINEPREFIX}"
+                "$<TARGET_FILE:${SYS_TARGET}>")
+    set_tests_properties(board_driver_start PROPERTIES
+        FIXTURES_SETUP boarddriver FIXTURES_REQUIRED wine DEPENDS sim_driver_stop
+        TIMEOUT 60 RESOURCE_LOCK d418_wineprefix)
+    add_test(NAME board_driver_stop
+        COMMAND ${session} driver-stop --service d418 "${D418_WINEPREFIX}")
+    set_tests_properties(board_driver_stop PROPERTIES
+        FIXTURES_CLEANUP boarddriver FIXTURES_REQUIRED wine TIMEOUT 60
+        RESOURCE_LOCK d418_wineprefix)
+endfunction()
+
+function(d418_add_board_driver_test NAME EXE)
+    d418_add_wine_test(${NAME} ${EXE} ${ARGN})
+    set_tests_properties(${NAME} PROPERTIES FIXTURES_REQUIRED "wine;boarddriver")
 endfunction()

@@ -9,6 +9,10 @@
 // Bytes of the header that begins every reply; bytes 2-3 are the status word.
 #define REPLY_HEADER_SIZE 4
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 // The size of the frame for a payload of length bytes, in *size. Returns 0
 // when length is negative or length + 6 does not fit in a signed 32-bit
 // integer, 1 otherwise.
@@ -22,3 +26,7 @@ void BuildCommandFrame(uint8_t *frame, int32_t w2, int32_t w1,
 
 // Bytes 2-3 of a reply header or acknowledgement, little endian, unsigned.
 uint16_t DecodeStatusWord(const uint8_t *header);
+
+#ifdef __cplusplus
+}
+#endif

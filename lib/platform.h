@@ -13,6 +13,9 @@ typedef void *PlatformHandle;
 
 #define PLATFORM_INVALID_HANDLE ((PlatformHandle)(intptr_t)-1)
 
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 // GetVersion(): a result with the high bit set means Windows 95/98/Me.
 uint32_t PlatformGetVersion(void);
@@ -23,6 +26,20 @@ void PlatformPortOut(uint16_t port, uint8_t value);
 
 // Sleep(milliseconds).
 void PlatformSleep(uint32_t milliseconds);
+
+// The pause between two status reads of a reply wait. Returns nonzero to go
+// on waiting, 0 when the wait must end at once. Only a platform that can end
+// a wait early (the board's kernel driver, whose caller may cancel or end)
+// defines PLATFORM_WAIT_CAN_END and supplies this function; everywhere else
+// it is Sleep and always goes on, so the compiler drops the test.
+#ifdef PLATFORM_WAIT_CAN_END
+int PlatformWaitPause(uint32_t milliseconds);
+#else
+static inline int PlatformWaitPause(uint32_t milliseconds) {
+    PlatformSleep(milliseconds);
+    return 1;
+}
+#endif
 
 // SetLastError(code).
 void PlatformSetLastError(uint32_t code);
@@ -46,3 +63,7 @@ int PlatformDeviceIoControl(PlatformHandle handle, uint32_t code,
                             const void *input, uint32_t input_length,
                             void *output, uint32_t output_length,
                             uint32_t *returned);
+
+#ifdef __cplusplus
+}
+#endif

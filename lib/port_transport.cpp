@@ -53,7 +53,10 @@ int32_t PortReadResponse(uint8_t *buffer, int32_t *count) {
     uint32_t waits = 0;
     while ((PlatformPortIn(status) & STATUS_REPLY_WAIT) != 0 && waits < limit) {
         waits++;
-        PlatformSleep(REPLY_WAIT_INTERVAL_MS);
+        if (!PlatformWaitPause(REPLY_WAIT_INTERVAL_MS)) {
+            *count = 0;
+            return PORT_WAIT_ENDED;
+        }
     }
     if (waits == limit) {
         *count = 0;

@@ -82,7 +82,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 # ---- The ZIP ----------------------------------------------------------------
 
 # CPACK_INCLUDE_TOPLEVEL_DIRECTORY is OFF: the ZIP's root is the install
-# prefix itself (bin/, include/, lib/, README.md), so unpacking it into a
+# prefix itself (bin/, driver/, include/, lib/, README.md), so unpacking it into a
 # folder makes that folder a prefix for CMAKE_PREFIX_PATH.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(D418_PACKAGE_SYSTEM win32)
@@ -109,7 +109,8 @@ add_test(NAME package_zip
                  ${CMAKE_BINARY_DIR}/CPackConfig.cmake ${D418_PACKAGE_ZIP})
 set_tests_properties(package_zip PROPERTIES FIXTURES_SETUP d418_package TIMEOUT 300)
 
-add_test(NAME package_contents COMMAND ${D418_PYTHON} ${D418_PACKAGING_DIR}/check_zip.py ${D418_PACKAGE_ZIP})
+add_test(NAME package_contents COMMAND ${D418_PYTHON} ${D418_PACKAGING_DIR}/check_zip.py ${D418_PACKAGE_ZIP}
+                                  --machine ${D418_MACHINE})
 set_tests_properties(package_contents PROPERTIES FIXTURES_REQUIRED d418_package)
 
 # tests/consumer, a project of its own, built against the unpacked ZIP with

@@ -12,12 +12,17 @@
 // wait_reads status reads, then DataReady while reply bytes remain (or
 // forever with endless_reply). A board that is not present (or addressed at
 // another base) reads 0xFF everywhere and ignores writes.
+//
+// The board itself is the C board model (board_model.h), which the driver's
+// test build carries too; this class gives it the script and the record of
+// frames that the C++ tests use.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "board_model.h"
 #include "port_device.h"
 
 namespace sim {
@@ -49,15 +54,7 @@ public:
     long resets = 0;
 
 private:
-    enum class Phase { Idle, Resetting, Ready, Transmitting };
-    uint8_t Status();
-    Phase phase_ = Phase::Idle;
-    long reads_since_reset_ = 0;
-    long busy_left_ = 0;
-    bool reply_armed_ = false;
-    long wait_left_ = 0;
-    size_t reply_pos_ = 0;
-    std::vector<uint8_t> reply_;
+    BoardModel model_;
 };
 
 }  // namespace sim

@@ -13,8 +13,12 @@ Windows 95 runs on:
     i386 integer instruction set (check_instruction_set).
 
 Prints one line per failed check and a closing "N passed, M failed" line.
-Other checks (the driver's) import this module and use the *_problems
-functions and check_instruction_set(path)."""
+For the kernel driver (--sys): the native subsystem, versions 4.0, the PE
+checksum, and imports from NT 4.0's kernel and HAL only; the 32-bit driver
+keeps to the i386 instruction set like the library.
+
+Other checks import this module and use the *_problems functions and
+check_instruction_set(path)."""
 import argparse
 import os
 import re
@@ -282,16 +286,100 @@ def check_exe(path, machine):
     check(f"{name} exports nothing", False, hasattr(pe, "DIRECTORY_ENTRY_EXPORT"))
 
 
+# What the driver may import: functions that NT 4.0's ntoskrnl.exe and
+# HAL.dll export (a driver importing anything else fails to load there).
+NT4_EXPORTS = {
+    "ntoskrnl.exe": {
+        "DbgPrint", "ExAllocatePool", "ExAllocatePoolWithTag", "ExFreePool",
+        "InterlockedDecrement", "InterlockedExchange", "InterlockedIncrement",
+        "IoAcquireCancelSpinLock", "IoAllocateIrp", "IoCreateDevice",
+        "IoCreateSymbolicLink", "IoDeleteDevice", "IoDeleteSymbolicLink",
+        "IoFreeIrp", "IoGetCurrentProcess", "IoReleaseCancelSpinLock",
+        "IofCallDriver", "IofCompleteRequest", "KeCancelTimer",
+        "KeDelayExecutionThread", "KeGetCurrentThread", "KeInitializeEvent",
+        "KeInitializeSpinLock", "KeInitializeTimer", "KeQuerySystemTime",
+        "KeResetEvent", "KeSetEvent", "KeSetTimer", "KeWaitForMultipleObjects",
+        "KeWaitForSingleObject", "ObReferenceObjectByHandle",
+        "ObfDereferenceObject", "PsCreateSystemThread", "PsTerminateSystemThread",
+        "RtlCopyUnicodeString", "RtlInitUnicodeString", "memcpy", "memmove",
+        "memset",
+    },
+    "hal.dll": {
+        "KeGetCurrentIrql", "KfAcquireSpinLock", "KfLowerIrql", "KfRaiseIrql",
+        "KfReleaseSpinLock", "READ_PORT_UCHAR", "READ_PORT_ULONG",
+        "READ_PORT_USHORT", "WRITE_PORT_UCHAR", "WRITE_PORT_ULONG",
+        "WRITE_PORT_USHORT",
+    },
+}
+NATIVE_SUBSYSTEM = 1
+
+
+def pe_checksum(data, checksum_offset):
+    """The PE image checksum: the file summed as 16-bit little-endian words
+    with end-around carry, the checksum field itself counted as zero, plus
+    the file's length."""
+    total = 0
+    padded = data + b"\0" * (len(data) % 2)
+    for i in range(0, len(padded), 2):
+        if checksum_offset <= i < checksum_offset + 4:
+            continue
+        total += padded[i] | (padded[i + 1] << 8)
+        total = (total & 0xFFFF) + (total >> 16)
+    total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
+
+
+def check_sys(path, machine):
+    pe = pefile.PE(path)
+    name = path.rsplit("/", 1)[-1]
+    check(f"{name} machine", MACHINES[machine], pe.FILE_HEADER.Machine)
+    opt = pe.OPTIONAL_HEADER
+    check(f"{name} native subsystem", NATIVE_SUBSYSTEM, opt.Subsystem)
+    check(f"{name} OS version", (4, 0),
+          (opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion))
+    check(f"{name} subsystem version", (4, 0),
+          (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion))
+    with open(path, "rb") as f:
+        data = f.read()
+    checksum_offset = pe.DOS_HEADER.e_lfanew + 4 + 20 + 64
+    check(f"{name} PE checksum", hex(pe_checksum(data, checksum_offset)), hex(opt.CheckSum))
+    check(f"{name} checksum set", True, opt.CheckSum != 0)
+    check(f"{name} has an entry point", True, opt.AddressOfEntryPoint != 0)
+    relocations = opt.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    check(f"{name} relocatable", True, relocations.Size > 0)
+    check(f"{name} stripped (symbol table)", (0, 0),
+          (pe.FILE_HEADER.PointerToSymbolTable, pe.FILE_HEADER.NumberOfSymbols))
+    imports = {}
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        functions = {i.name.decode() if i.name else f"#{i.ordinal}" for i in entry.imports}
+        imports.setdefault(entry.dll.decode().lower(), set()).update(functions)
+    check(f"{name} imports only the kernel and the HAL", [],
+          sorted(set(imports) - set(NT4_EXPORTS)))
+    for dll, functions in sorted(imports.items()):
+        check(f"{name} imports from {dll} that NT 4.0 lacks", [],
+              sorted(functions - NT4_EXPORTS.get(dll, set())))
+    if machine == "i386":
+        check(f"{name} imports the port functions from the HAL",
+              {"READ_PORT_UCHAR", "WRITE_PORT_UCHAR"},
+              imports.get("hal.dll", set()) & {"READ_PORT_UCHAR", "WRITE_PORT_UCHAR"})
+        # The release keeps to the i386 instruction set, like the library.
+        check_instruction_set(path)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--machine", choices=sorted(MACHINES), required=True)
     parser.add_argument("--dll", required=True)
     parser.add_argument("--exe", action="append", default=[],
                         help="a console program of the release; give it once per program")
+    parser.add_argument("--sys", action="append", default=[],
+                        help="a kernel driver of the release")
     args = parser.parse_args()
     check_dll(args.dll, args.machine)
     for exe in args.exe:
         check_exe(exe, args.machine)
+    for sys_path in args.sys:
+        check_sys(sys_path, args.machine)
     return summary()
 
 

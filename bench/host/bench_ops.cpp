@@ -71,6 +71,7 @@ void BareRead() {
         PlatformPortIn(status);
         reply[i] = PlatformPortIn(data);
     }
+    PlatformPortIn(status);
 }
 
 void DropEvents() { sim::P().events.clear(); }

@@ -41,7 +41,7 @@ void BareSend();
 int32_t LibraryRead(int32_t *count);
 // The same port accesses as the library's read of a reply that is there at
 // once: status read, 4 x (status read, data read), status read, kPayload x
-// (status read, data read).
+// (status read, data read), status read.
 void BareRead();
 
 // Empty when each bare loop makes exactly the port accesses (ports, values,

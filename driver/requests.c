@@ -1,0 +1,109 @@
+/* requests.c - the driver's request handling; see requests.h. */
+#include "requests.h"
+
+#include "frame.h"
+#include "library_state.h"
+#include "port_transport.h"
+
+/* The port transport's state, here the driver's own: set by the INIT and
+   TIMEOUT requests, kept while the driver is loaded. */
+uint16_t BoardBase = D418_INITIAL_BASE;
+uint32_t ReplyTimeout = D418_INITIAL_TIMEOUT;
+
+/* The payload of the reply being read. Requests run one at a time, so one
+   area serves them all and the stack stays small. */
+static uint8_t payload[PORT_MAX_PAYLOAD];
+
+void D418RequestsReset(void)
+{
+    BoardBase = D418_INITIAL_BASE;
+    ReplyTimeout = D418_INITIAL_TIMEOUT;
+}
+
+static uint32_t get_u32(const uint8_t *p)
+{
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) |
+           ((uint32_t)p[3] << 24);
+}
+
+/* An answer of four bytes whose bytes 2-3 carry the status word. */
+static uint32_t put_header(uint8_t *buffer, int32_t status_word)
+{
+    buffer[0] = 0;
+    buffer[1] = 0;
+    buffer[2] = (uint8_t)(status_word & 0xFF);
+    buffer[3] = (uint8_t)((status_word >> 8) & 0xFF);
+    return REPLY_HEADER_SIZE;
+}
+
+static int32_t acknowledge(uint8_t *buffer, int32_t result, uint32_t *answered)
+{
+    if (result != 0)
+        *answered = put_header(buffer, result);
+    return D418_STATUS_SUCCESS;
+}
+
+static int32_t read_response(uint8_t *buffer, uint32_t output_length, uint32_t *answered)
+{
+    int32_t count = 0;
+    int32_t result = PortReadResponse(payload, &count);
+    uint32_t i;
+
+    if (result == PORT_WAIT_ENDED)
+        return D418_STATUS_CANCELLED;
+    /* A header cut short reaches the caller as no bytes. (A whole reply
+       whose status word is 2 and that carries no payload reads the same to
+       the library: result 2, count 0.) */
+    if (result == 2 && count == 0)
+        return D418_STATUS_SUCCESS;
+    if ((uint32_t)count > output_length - REPLY_HEADER_SIZE)
+        return D418_STATUS_BUFFER_TOO_SMALL;
+    put_header(buffer, result);
+    for (i = 0; i < (uint32_t)count; i++)
+        buffer[REPLY_HEADER_SIZE + i] = payload[i];
+    *answered = REPLY_HEADER_SIZE + (uint32_t)count;
+    return D418_STATUS_SUCCESS;
+}
+
+int32_t D418HandleRequest(uint32_t code, uint8_t *buffer, uint32_t input_length,
+                          uint32_t output_length, uint32_t *answered)
+{
+    *answered = 0;
+    if (!buffer)
+        input_length = output_length = 0;
+
+    switch (code) {
+    case IOCTL_D418_INIT:
+        if (input_length < 4)
+            return D418_STATUS_INVALID_PARAMETER;
+        PortInit(get_u32(buffer));
+        return D418_STATUS_SUCCESS;
+
+    case IOCTL_D418_TIMEOUT:
+        if (input_length < 4)
+            return D418_STATUS_INVALID_PARAMETER;
+        PortTimeout(get_u32(buffer));
+        return D418_STATUS_SUCCESS;
+
+    case IOCTL_D418_RESET:
+        if (output_length < D418_ACK_SIZE)
+            return D418_STATUS_BUFFER_TOO_SMALL;
+        return acknowledge(buffer, PortReset(), answered);
+
+    case IOCTL_D418_SEND_COMMAND:
+        if (input_length < FRAME_HEADER_SIZE || input_length > 0x7FFFFFFFu)
+            return D418_STATUS_INVALID_PARAMETER;
+        if (output_length < D418_ACK_SIZE)
+            return D418_STATUS_BUFFER_TOO_SMALL;
+        /* The frame is read whole before the acknowledgement overwrites it. */
+        return acknowledge(buffer, PortSendCommand(buffer, (int32_t)input_length), answered);
+
+    case IOCTL_D418_READ_RESPONSE:
+        if (output_length < REPLY_HEADER_SIZE)
+            return D418_STATUS_BUFFER_TOO_SMALL;
+        return read_response(buffer, output_length, answered);
+
+    default:
+        return D418_STATUS_INVALID_DEVICE_REQUEST;
+    }
+}

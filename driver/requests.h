@@ -1,0 +1,74 @@
+/*
+ * requests.h - what d418.sys does with each control request, apart from
+ * the kernel: the request's code, its buffer and lengths in, a status and
+ * the count of bytes answered out. The board is driven by the library's own
+ * port transport (lib/port_transport.cpp) through whatever platform file the
+ * build links: the kernel one in the driver, a simulated one in host tests.
+ *
+ * Requests use METHOD_BUFFERED: one buffer holds the input on entry and
+ * takes the output, so its size is the larger of the two lengths.
+ */
+#ifndef D418_DRIVER_REQUESTS_H
+#define D418_DRIVER_REQUESTS_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define IOCTL_D418_READ_RESPONSE 0xD4182400u
+#define IOCTL_D418_SEND_COMMAND 0xD4182404u
+#define IOCTL_D418_TIMEOUT 0xD4182408u
+#define IOCTL_D418_INIT 0xD418240Cu
+#define IOCTL_D418_RESET 0xD4182414u
+
+/* The driver's device type, as in its control codes. */
+#define D418_DEVICE_TYPE 0xD418u
+
+/* NT status values the requests end with. */
+#define D418_STATUS_SUCCESS 0x00000000
+#define D418_STATUS_INVALID_DEVICE_REQUEST ((int32_t)0xC0000010)
+#define D418_STATUS_INVALID_PARAMETER ((int32_t)0xC000000D)
+#define D418_STATUS_BUFFER_TOO_SMALL ((int32_t)0xC0000023)
+#define D418_STATUS_CANCELLED ((int32_t)0xC0000120)
+
+/* An acknowledgement, and the most one reply answer holds. */
+#define D418_ACK_SIZE 4
+#define D418_REPLY_MAX 4096
+
+/* The board's base and the reply timeout as a newly loaded driver has
+   them. */
+#define D418_INITIAL_BASE 0x300
+#define D418_INITIAL_TIMEOUT 200
+
+/* Puts the base and the timeout back to their initial values. */
+void D418RequestsReset(void);
+
+/*
+ * Handles one request. buffer may be null only when both lengths are 0.
+ *
+ *   INIT, TIMEOUT   4 input bytes, little endian; fewer: INVALID_PARAMETER.
+ *   RESET           no bytes when the board is ready, else an
+ *                   acknowledgement with status word 4.
+ *   SEND_COMMAND    the frame (6 bytes at least, else INVALID_PARAMETER);
+ *                   no bytes on success, else an acknowledgement with status
+ *                   word 3 or 4.
+ *   READ_RESPONSE   the reply, header first, at most 4096 bytes; after a
+ *                   timeout a 4-byte reply with status word 3; after a header
+ *                   cut short no bytes; a wait ended early: CANCELLED.
+ *
+ * RESET, SEND_COMMAND and READ_RESPONSE need an output length of 4 at least
+ * (BUFFER_TOO_SMALL before the board is touched); a reply longer than the
+ * output length ends with BUFFER_TOO_SMALL and no bytes. Any other code:
+ * INVALID_DEVICE_REQUEST. *answered is the count of bytes written to buffer,
+ * 0 with every failure.
+ */
+int32_t D418HandleRequest(uint32_t code, uint8_t *buffer, uint32_t input_length,
+                          uint32_t output_length, uint32_t *answered);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
