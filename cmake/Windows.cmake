@@ -48,6 +48,9 @@ else()
 endif()
 
 include(diag/Windows.cmake)
+# Before any folder that adds Wine tests: its settings are made once, here,
+# where every folder sees them.
+include(cmake/WineTest.cmake)
 add_subdirectory(driver)
 
 set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
@@ -59,7 +62,6 @@ endif()
 
 # Both builds run here: the 64-bit one under Wine, the 32-bit release under
 # 32-bit Wine through qemu-i386 (see cmake/WineTest.cmake).
-include(cmake/WineTest.cmake)
 add_subdirectory(sim/driver)
 add_subdirectory(tests/wine)
 add_subdirectory(tests/diag_wine)
