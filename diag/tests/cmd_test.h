@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,12 @@ inline CmdRun RunCmd(std::vector<std::string> args) {
 }
 
 // A script file in the test's temporary folder, removed with the object.
+// Its name carries the process id: ctest runs each test as a process of its
+// own, several at once, and they share the temporary folder.
 class ScriptFile {
 public:
-    explicit ScriptFile(const std::string &text, const char *name = "d418cmd_script.txt")
-        : path_(testing::TempDir() + name) {
+    explicit ScriptFile(const std::string &text)
+        : path_(testing::TempDir() + "d418cmd_script_" + std::to_string(getpid()) + ".txt") {
         std::FILE *file = std::fopen(path_.c_str(), "wb");
         if (file) {
             std::fwrite(text.data(), 1, text.size(), file);
