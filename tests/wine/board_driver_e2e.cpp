@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bound_library.h"
+#include "spawn.h"
 #include "wine_check.h"
 
 namespace {
@@ -117,20 +118,6 @@ bool LoadWorking() {
 bool CHECK_EQ_WAIT(DWORD result) {
     CHECK_EQ(result, (DWORD)WAIT_OBJECT_0);
     return result == WAIT_OBJECT_0;
-}
-
-HANDLE Spawn(const char *mode) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string command = std::string("\"") + path + "\" " + mode;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
 }
 
 // A process killed while its read waits with the largest timeout (2^31

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "simctl.h"
+#include "spawn.h"
 #include "wine_check.h"
 
 namespace {
@@ -39,19 +40,6 @@ volatile uint8_t *FindFlag(HMODULE image) {
     for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; i++, section++)
         if (memcmp(section->Name, ".Shared", 8) == 0) return base + section->VirtualAddress;
     return nullptr;
-}
-
-HANDLE Spawn(const char *mode) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string command = std::string("\"") + path + "\" " + mode;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
 }
 
 DWORD ExitCodeOf(HANDLE process) {
