@@ -12,11 +12,12 @@ failed=0 passed=0
 ctl() { wine "$simctl" "$@" | tr -d '\r'; }
 
 expect() {  # expect STATUS LINE ARGS...
-    if bash "$here/run_diag.sh" "$@" >/dev/null; then
+    local report
+    if report=$(bash "$here/run_diag.sh" "$@"); then
         passed=$((passed + 1))
     else
         echo "case: d418diag ${*:3}"
-        bash "$here/run_diag.sh" "$@" | sed 's/^/  /'
+        printf '%s\n' "$report" | sed 's/^/  /'
         failed=$((failed + 1))
     fi
 }
