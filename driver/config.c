@@ -29,6 +29,15 @@ struct settings {
 
 static BOOLEAN ports_claimed;
 
+/* Whether the query routine was called for a value that is not there:
+   NT does not call it then (the table's default type is REG_NONE), Wine
+   calls it with the default, REG_NONE and no data. A value that is there
+   always comes with its data. */
+static BOOLEAN absent(ULONG type, PVOID data)
+{
+    return type == REG_NONE && data == NULL;
+}
+
 static NTSTATUS NTAPI read_io_base(PWSTR name, ULONG type, PVOID data, ULONG size,
                                    PVOID context, PVOID entry_context)
 {
@@ -36,6 +45,8 @@ static NTSTATUS NTAPI read_io_base(PWSTR name, ULONG type, PVOID data, ULONG siz
     uint32_t base;
     (void)name;
     (void)entry_context;
+    if (absent(type, data))
+        return STATUS_SUCCESS;
     if (D418CheckIoBase(type, data, size, &base))
         settings->base = base;
     else
@@ -49,6 +60,8 @@ static NTSTATUS NTAPI read_allowed_group(PWSTR name, ULONG type, PVOID data, ULO
     struct settings *settings = (struct settings *)context;
     (void)name;
     (void)entry_context;
+    if (absent(type, data))
+        return STATUS_SUCCESS;
     if (D418CheckAllowedGroup(type, data, size, settings->group))
         settings->has_group = TRUE;
     else
