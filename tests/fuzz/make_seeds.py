@@ -101,8 +101,21 @@ REQUESTS = {
                                               0x14, 0x03, 0x00]),
 }
 
+# AllowedGroup inputs (sid_fuzz.cpp): a type byte (even: REG_SZ), then the
+# value's data.
+def group(text, type_byte=0):
+    return bytes([type_byte]) + text.encode("utf-16-le")
+
+SID = {
+    "domain_users": group("S-1-5-21-1004336348-1177238915-682003330-513\0"),
+    "administrators": group("S-1-5-32-544\0"),
+    "largest": group("S-1-281474976710655-4294967295-1-2-3-4-5-6-7-8-9-10-11-12-13-14\0"),
+    "trailing_dash": group("S-1-5-18-\0"),
+    "expand_sz": group("S-1-5-18\0", 3),
+}
+
 for target, seeds in (("port", PORT), ("args", ARGS), ("script", SCRIPT),
-                      ("requests", REQUESTS)):
+                      ("requests", REQUESTS), ("sid", SID)):
     directory = os.path.join(HERE, "corpus", target)
     os.makedirs(directory, exist_ok=True)
     for name, content in seeds.items():
