@@ -10,6 +10,7 @@
  */
 #include <ntddk.h>
 
+#include "config.h"
 #include "platform_ntkernel.h"
 #include "requests.h"
 #ifdef D418_SIMULATED_BOARD
@@ -21,6 +22,9 @@
 
 /* Marks the file object of the one accepted open (FsContext2). */
 #define HANDLE_ACCEPTED ((PVOID)(ULONG_PTR)0xD418A11Cu)
+/* Marks a file object whose open was refused because the caller may not
+   use the device (as opposed to the device being held). */
+#define HANDLE_DENIED ((PVOID)(ULONG_PTR)0xD418DE11u)
 
 static PDEVICE_OBJECT board_device;
 static BOOLEAN link_made;
@@ -42,14 +46,31 @@ static BOOLEAN accepted(PFILE_OBJECT file)
     return file != NULL && file->FsContext2 == HANDLE_ACCEPTED;
 }
 
-/* One open handle at a time: an open while another stands is refused, so
-   that no other program reaches the board while one uses it. */
+/* The status a handle that was not accepted gets for every request: the
+   one its open was refused with. */
+static NTSTATUS refusal(PFILE_OBJECT file)
+{
+    if (file != NULL && file->FsContext2 == HANDLE_DENIED)
+        return STATUS_ACCESS_DENIED;
+    return STATUS_SHARING_VIOLATION;
+}
+
+/* Only the callers allowed (config.c), and one open handle at a time: an
+   open while another stands is refused, so that no other program reaches
+   the board while one uses it. A refused caller never holds the slot. */
 static NTSTATUS NTAPI dispatch_create(PDEVICE_OBJECT device, PIRP irp)
 {
     PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+    NTSTATUS status = D418AccessOpen(irp);
     (void)device;
+    if (!NT_SUCCESS(status)) {
+        if (file)
+            file->FsContext2 = HANDLE_DENIED;
+        return complete(irp, status, 0);
+    }
     if (InterlockedExchange(&device_open, 1) != 0)
         return complete(irp, STATUS_SHARING_VIOLATION, 0);
+    D418RequestsReset();
     if (file)
         file->FsContext2 = HANDLE_ACCEPTED;
     return complete(irp, STATUS_SUCCESS, 0);
@@ -83,7 +104,7 @@ static NTSTATUS NTAPI dispatch_ioctl(PDEVICE_OBJECT device, PIRP irp)
 
     /* A handle whose open was refused reaches nothing. */
     if (!accepted(stack->FileObject))
-        return complete(irp, STATUS_SHARING_VIOLATION, 0);
+        return complete(irp, refusal(stack->FileObject), 0);
     /* Threads sharing the one handle take turns; the board's register
        sequences must not interleave. */
     if (InterlockedExchange(&request_running, 1) != 0)
@@ -116,17 +137,18 @@ static void remove_device(void)
 
 static VOID NTAPI driver_unload(PDRIVER_OBJECT driver)
 {
-    (void)driver;
     remove_device();
+    D418ConfigStop(driver);
 }
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
 {
     UNICODE_STRING name, link;
     NTSTATUS status;
-    (void)registry_path;
 
-    D418RequestsReset();
+    status = D418ConfigStart(driver, registry_path);
+    if (!NT_SUCCESS(status))
+        return status;
 #ifdef D418_SIMULATED_BOARD
     SimulatedBoardStart();
 #endif
@@ -140,9 +162,11 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     driver->DriverUnload = driver_unload;
 
     RtlInitUnicodeString(&name, DEVICE_NAME);
-    status = IoCreateDevice(driver, 0, &name, D418_DEVICE_TYPE, 0, FALSE, &board_device);
+    status = IoCreateDevice(driver, 0, &name, D418_DEVICE_TYPE, FILE_DEVICE_SECURE_OPEN, FALSE,
+                            &board_device);
     if (!NT_SUCCESS(status)) {
         board_device = NULL;
+        D418ConfigStop(driver);
         return status;
     }
     board_device->Flags |= DO_BUFFERED_IO;
@@ -151,6 +175,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     status = IoCreateSymbolicLink(&link, &name);
     if (!NT_SUCCESS(status)) {
         remove_device();
+        D418ConfigStop(driver);
         return status;
     }
     link_made = TRUE;

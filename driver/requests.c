@@ -6,18 +6,35 @@
 #include "port_transport.h"
 
 /* The port transport's state, here the driver's own: set by the INIT and
-   TIMEOUT requests, kept while the driver is loaded. */
+   TIMEOUT requests, put back by every accepted open. */
 uint16_t BoardBase = D418_INITIAL_BASE;
 uint32_t ReplyTimeout = D418_INITIAL_TIMEOUT;
+
+/* The base the administrator configured: the only one INIT takes, so the
+   transport only ever reaches its four ports. */
+static uint16_t configured_base = D418_INITIAL_BASE;
 
 /* The payload of the reply being read. Requests run one at a time, so one
    area serves them all and the stack stays small. */
 static uint8_t payload[PORT_MAX_PAYLOAD];
 
+void D418RequestsConfigure(uint32_t base)
+{
+    configured_base = (uint16_t)(base & 0xFFFF);
+    D418RequestsReset();
+}
+
 void D418RequestsReset(void)
 {
-    BoardBase = D418_INITIAL_BASE;
+    BoardBase = configured_base;
     ReplyTimeout = D418_INITIAL_TIMEOUT;
+}
+
+/* Whether INIT may set this base: the configured one, low 16 bits
+   compared, as the transport keeps no more. */
+static int base_allowed(uint32_t base)
+{
+    return (uint16_t)(base & 0xFFFF) == configured_base;
 }
 
 static uint32_t get_u32(const uint8_t *p)
@@ -76,6 +93,8 @@ int32_t D418HandleRequest(uint32_t code, uint8_t *buffer, uint32_t input_length,
     case IOCTL_D418_INIT:
         if (input_length < 4)
             return D418_STATUS_INVALID_PARAMETER;
+        if (!base_allowed(get_u32(buffer)))
+            return D418_STATUS_ACCESS_DENIED;
         PortInit(get_u32(buffer));
         return D418_STATUS_SUCCESS;
 

@@ -32,23 +32,33 @@ extern "C" {
 #define D418_STATUS_INVALID_PARAMETER ((int32_t)0xC000000D)
 #define D418_STATUS_BUFFER_TOO_SMALL ((int32_t)0xC0000023)
 #define D418_STATUS_CANCELLED ((int32_t)0xC0000120)
+#define D418_STATUS_ACCESS_DENIED ((int32_t)0xC0000022)
 
 /* An acknowledgement, and the most one reply answer holds. */
 #define D418_ACK_SIZE 4
 #define D418_REPLY_MAX 4096
 
-/* The board's base and the reply timeout as a newly loaded driver has
-   them. */
+/* The board's base when the service key names none, and the reply
+   timeout every open starts with. */
 #define D418_INITIAL_BASE 0x300
 #define D418_INITIAL_TIMEOUT 200
 
-/* Puts the base and the timeout back to their initial values. */
+/* The one base the driver drives, set from the service key at start: the
+   requests reach base+0 to base+3 and no other port. The value's low 16
+   bits count. */
+void D418RequestsConfigure(uint32_t base);
+
+/* Puts the base back to the configured one and the timeout to its initial
+   value: each accepted open starts from these, so nothing one program set
+   reaches the next. */
 void D418RequestsReset(void);
 
 /*
  * Handles one request. buffer may be null only when both lengths are 0.
  *
  *   INIT, TIMEOUT   4 input bytes, little endian; fewer: INVALID_PARAMETER.
+ *                   INIT takes only the configured base (its low 16 bits
+ *                   compared); any other: ACCESS_DENIED, no port touched.
  *   RESET           no bytes when the board is ready, else an
  *                   acknowledgement with status word 4.
  *   SEND_COMMAND    the frame (6 bytes at least, else INVALID_PARAMETER);

@@ -295,6 +295,10 @@ NT4_EXPORTS = {
         "IoAcquireCancelSpinLock", "IoAllocateIrp", "IoCreateDevice",
         "IoCreateSymbolicLink", "IoDeleteDevice", "IoDeleteSymbolicLink",
         "IoFreeIrp", "IoGetCurrentProcess", "IoReleaseCancelSpinLock",
+        # In the NT 4.0 DDK and exported since NT 3.x (the NT 4.0 driver
+        # notes list them as certain): the configuration read, the port
+        # claim and the open's access check.
+        "IoReportResourceUsage", "RtlQueryRegistryValues", "SeAccessCheck",
         "IofCallDriver", "IofCompleteRequest", "KeCancelTimer",
         "KeDelayExecutionThread", "KeGetCurrentThread", "KeInitializeEvent",
         "KeInitializeSpinLock", "KeInitializeTimer", "KeQuerySystemTime",

@@ -34,7 +34,7 @@ protected:
     void SetUp() override {
         sim::P().Reset();
         drvtest::end_wait_after = 0;
-        D418RequestsReset();
+        D418RequestsConfigure(0x300);
         board_ = std::make_unique<drvtest::ModelDevice>();
         BoardModelStart(&board_->model);
         sim::P().ports = board_.get();
@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- settings ----
 
 TEST_F(Requests, InitKeepsTheLowSixteenBitsOfItsFourBytes) {
+    // A driver configured for 0x1FF, with the board there.
+    D418RequestsConfigure(0x1FF);
     Script().base = 0x1FF;
     Start();
     EXPECT_EQ(Call(IOCTL_D418_INIT, {0xFF, 0x01, 0x34, 0x12}, 0).status, kSuccess);
@@ -129,8 +131,8 @@ TEST_F(Requests, InitKeepsTheLowSixteenBitsOfItsFourBytes) {
     EXPECT_EQ(Call(IOCTL_D418_RESET, {}, 4).answer, Bytes{});
     EXPECT_EQ(sim::PortTrace(), "out 0202, 00\nin 0200 = EE\n");
     // Bytes beyond the fourth are not looked at.
-    EXPECT_EQ(Call(IOCTL_D418_INIT, {0x00, 0x03, 0x00, 0x00, 0x99}, 0).status, kSuccess);
-    EXPECT_EQ(Call(IOCTL_D418_RESET, {}, 4).answer, (Bytes{0x00, 0x00, 0x04, 0x00}));
+    EXPECT_EQ(Call(IOCTL_D418_INIT, {0xFF, 0x01, 0x00, 0x00, 0x99}, 0).status, kSuccess);
+    EXPECT_EQ(Call(IOCTL_D418_RESET, {}, 4).answer, Bytes{});
 }
 
 TEST_F(Requests, TimeoutSetsTheReplyWait) {

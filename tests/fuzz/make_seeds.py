@@ -79,7 +79,43 @@ SCRIPT = {
     "bad_lines": b"send 10000 1\nsend 1 2 100\ntimeout 4294967296\nrest\nreset 1\nsend\n",
 }
 
-for target, seeds in (("port", PORT), ("args", ARGS), ("script", SCRIPT)):
+# Requests inputs (requests_fuzz.cpp): the configured base's 16-bit value
+# (0x100 + value % 0x2FD), the size of the request list, the list, then the
+# board's bytes.
+def requests(base, reqs, board=b""):
+    value = (base - 0x100) % 0x2FD
+    return bytes([value & 0xFF, value >> 8, len(reqs)]) + bytes(reqs) + board
+
+def init_other(base):  # INIT with 4 bytes of base, then RESET, SEND, READ
+    return [0x00, 0x02] + list(base.to_bytes(4, "little")) + [0x02, 0x03, 0x24]
+
+REQUESTS = {
+    **{"init_other_base_%x" % b: requests(0x300, init_other(b), b"\xee" * 4)
+       for b in (0x8F, 0x0A, 0x1E, 0x6E, 0xCF9, 0x1F4, 0xFFFE)},
+    "init_configured_then_all": requests(
+        0x300, [0x00, 0x00, 0x01, 7, 0, 0, 0, 0x23, 0x24, 0x07, 0x04, 0x02],
+        bytes([0xEE, 0, 0, 4, 4, 1, 0, 1, 0, 1, 0, 1, 0, 0])),
+    "init_configured_plus_high_bits": requests(0x280, [0x00, 0x01, 0x01, 0x00, 0x02]),
+    "odd_codes_and_lengths": requests(0x100, [0x05, 0x10, 0x24, 0x18, 0xD4, 0x06, 0x01, 0x03,
+                                              0x1C, 0x10, 0x00, 0x00, 0x10, 0x3B, 0x00, 0x30,
+                                              0x14, 0x03, 0x00]),
+}
+
+# AllowedGroup inputs (sid_fuzz.cpp): a type byte (even: REG_SZ), then the
+# value's data.
+def group(text, type_byte=0):
+    return bytes([type_byte]) + text.encode("utf-16-le")
+
+SID = {
+    "domain_users": group("S-1-5-21-1004336348-1177238915-682003330-513\0"),
+    "administrators": group("S-1-5-32-544\0"),
+    "largest": group("S-1-281474976710655-4294967295-1-2-3-4-5-6-7-8-9-10-11-12-13-14\0"),
+    "trailing_dash": group("S-1-5-18-\0"),
+    "expand_sz": group("S-1-5-18\0", 3),
+}
+
+for target, seeds in (("port", PORT), ("args", ARGS), ("script", SCRIPT),
+                      ("requests", REQUESTS), ("sid", SID)):
     directory = os.path.join(HERE, "corpus", target)
     os.makedirs(directory, exist_ok=True)
     for name, content in seeds.items():
