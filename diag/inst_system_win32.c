@@ -139,9 +139,9 @@ uint32_t InstCreateService(InstHandle manager, const char *name, const char *dis
 
 uint32_t InstChangeServiceConfig(InstHandle service, const char *display_name,
                                  uint32_t start_type, const char *image_path) {
-    /* No group, as a new service has; the dependencies and account stay. */
+    /* The group, dependencies and account stay as they are. */
     return Advapi.ChangeServiceConfigA((SC_HANDLE)service, SERVICE_KERNEL_DRIVER, start_type,
-                                       SERVICE_ERROR_NORMAL, image_path, "", NULL, NULL, NULL,
+                                       SERVICE_ERROR_NORMAL, image_path, NULL, NULL, NULL, NULL,
                                        NULL, display_name)
                ? 0
                : LastError();
