@@ -4,16 +4,17 @@
 # checked with d418diag, status while free and while another process holds
 # the library, bad input that changes nothing, remove, and Windows 98 mode.
 # Every case compares the whole output and the exit status.
-#   inst_nt.sh PART BIN_DIR WINE_SESSION SLOW   (WINEPREFIX set)
-# PART is "main" (the above) or "other_base" (installed at 0x280, a load
-# for 0x300 is refused with 5, then removed). BIN_DIR holds d418inst.exe,
+#   inst_nt.sh PART BIN_DIR WINE_SESSION SLOW [REFUSING_DIR]   (WINEPREFIX set)
+# PART is "main" (the above), "other_base" (installed at 0x280, a load
+# for 0x300 is refused with 5, then removed) or "refused_start" (drivers
+# that refuse to start, from REFUSING_DIR, and what the installer says). BIN_DIR holds d418inst.exe,
 # d418diag.exe, d418lib.dll, d418test.sys and lifecycle_e2e.exe; SLOW is
 # how many times slower than the 64-bit Wine programs run here.
 # The service d418 is this test's own while it runs: it starts with no
 # d418 service and no simulated driver, and leaves neither behind.
 set -u
 here=$(dirname "$0")
-part=$1 bin=$2 session=$3 slow=$4
+part=$1 bin=$2 session=$3 slow=$4 refusing=${5:-}
 . "$here/../cmd_wine/expect.sh"
 
 inst=$bin/d418inst.exe
@@ -75,6 +76,46 @@ if [ "$part" = other_base ]; then
  D418Init failed: Operating System Error: 5
 OUT
     remove_all remove
+    summary
+    exit
+fi
+
+if [ "$part" = refused_start ]; then
+    # What Wine's StartService gives for DriverEntry's status: its Win32
+    # error (STATUS_DEVICE_CONFIGURATION_ERROR is 87 there, as on NT).
+    config="Z:$(printf '%s' "$refusing/d418refuse_config.sys" | tr / '\\')"
+    ports="Z:$(printf '%s' "$refusing/d418refuse_ports.sys" | tr / '\\')"
+    expect refused_settings 1 --err "d418inst: StartServiceA failed, error 87. The driver \
+refused its settings: the base is outside 100-3FC or a parameter is malformed." -- \
+        "$inst" install "$config" <<OUT
+Driver file: $config
+Copied to $sys_dir\\d418.sys
+Service d418 created: kernel driver, start auto
+Parameters: IoBase 0x300, no AllowedGroup
+OUT
+    expect status_refused 0 -- "$inst" status <<'OUT'
+Service d418: installed
+Start type: auto
+Running: no
+Base: 0x300
+Allowed group: none
+Device \\.\D418: refused, the driver is not running
+OUT
+    expect refused_ports 1 --err "d418inst: StartServiceA failed, error 487. The driver \
+found its ports held by another device: choose another base with -b." -- \
+        "$inst" install -b 280 "$ports" <<OUT
+Driver file: $ports
+Copied to $sys_dir\\d418.sys
+Service d418 updated: kernel driver, start auto
+Parameters: IoBase 0x280, no AllowedGroup
+OUT
+    expect remove_refused 0 -- "$inst" remove <<OUT
+Parameters deleted
+Service d418 deleted
+Deleted $sys_dir\\d418.sys
+OUT
+    check refused_service_key_gone service_key_gone
+    check refused_driver_file_gone driver_file_gone
     summary
     exit
 fi
