@@ -184,6 +184,16 @@ static int GroupSid(const char *group, char *text) {
     return INST_EXIT_OK;
 }
 
+/* Why the service cannot be changed, where the error tells. */
+static const char *ServiceFailureReason(uint32_t error) {
+    if (error == INST_ERROR_SERVICE_MARKED_FOR_DELETE)
+        return "The service is marked for deletion: close the programs that have it open, "
+               "or restart, then install again.";
+    return NULL;
+}
+
+/* Why the driver did not start, where the error is one of its own
+   refusals (87 is how NT and Wine pass on its configuration error). */
 static const char *StartFailureReason(uint32_t error) {
     switch (error) {
     case INST_ERROR_INVALID_PARAMETER:
@@ -193,11 +203,8 @@ static const char *StartFailureReason(uint32_t error) {
     case INST_ERROR_INVALID_ADDRESS:
         return "The driver found its ports held by another device: choose another base "
                "with -b.";
-    case INST_ERROR_SERVICE_MARKED_FOR_DELETE:
-        return "The service is marked for deletion: close the programs that have it open, "
-               "or restart, then install again.";
     default:
-        return NULL;
+        return ServiceFailureReason(error);
     }
 }
 
@@ -231,7 +238,7 @@ static int InstallWith(InstHandle manager, const InstOptions *options, const cha
     uint32_t error = InstOpenService(manager, INST_SERVICE, 1, &service);
     int status, created = 0, stopped, timed_out;
     if (error && error != INST_ERROR_SERVICE_DOES_NOT_EXIST)
-        return Failed("OpenServiceA", error, StartFailureReason(error));
+        return Failed("OpenServiceA", error, ServiceFailureReason(error));
 
     /* A running driver keeps its image: stop it before the copy. */
     if (service) {
@@ -260,12 +267,12 @@ static int InstallWith(InstHandle manager, const InstOptions *options, const cha
                                         INST_IMAGE_PATH);
         if (error) {
             InstCloseServiceHandle(service);
-            return Failed("ChangeServiceConfigA", error, StartFailureReason(error));
+            return Failed("ChangeServiceConfigA", error, ServiceFailureReason(error));
         }
     } else {
         error = InstCreateService(manager, INST_SERVICE, INST_DISPLAY_NAME, options->start_type,
                                   INST_IMAGE_PATH, &service);
-        if (error) return Failed("CreateServiceA", error, StartFailureReason(error));
+        if (error) return Failed("CreateServiceA", error, ServiceFailureReason(error));
         created = 1;
     }
     printf("Service " INST_SERVICE " %s: kernel driver, start %s\n",
@@ -312,8 +319,8 @@ static int DeleteParameters(void) {
     return INST_EXIT_OK;
 }
 
-/* Stops and deletes the service, and closes its handle; *kept_file is set when the driver could
-   still be running, so its file must stay. */
+/* Stops and deletes the service, and closes its handle; *kept_file is set
+   when the driver could still be running, so its file must stay. */
 static int DeleteTheService(InstHandle manager, InstHandle service, int *kept_file) {
     int status, stopped, timed_out;
     uint32_t error;
@@ -401,6 +408,8 @@ static void SayGroup(InstHandle key) {
                          : INST_ERROR_FILE_NOT_FOUND;
     if (error == INST_ERROR_FILE_NOT_FOUND) {
         printf("Allowed group: none\n");
+    } else if (error == INST_ERROR_MORE_DATA && type == INST_REG_SZ) {
+        printf("Allowed group: too long for a SID (the driver will not start)\n");
     } else if (error || type != INST_REG_SZ) {
         printf("Allowed group: not a REG_SZ (the driver will not start)\n");
     } else {

@@ -290,7 +290,7 @@ uint32_t InstRegQueryValue(InstHandle key, const char *name, uint32_t *type, voi
     *type = found->second.type;
     uint32_t room = *size;
     *size = static_cast<uint32_t>(found->second.data.size());
-    if (found->second.data.size() > room) return 234;  // ERROR_MORE_DATA
+    if (found->second.data.size() > room) return INST_ERROR_MORE_DATA;
     std::memcpy(data, found->second.data.data(), found->second.data.size());
     return 0;
 }

@@ -189,6 +189,18 @@ INSTANTIATE_TEST_SUITE_P(
              "d418inst: CreateServiceA failed, error 5." + kAdmin, 1},
         Case{"marked_for_deletion", Stopped, {"install"}, "ChangeServiceConfigA", 1072, 0,
              kFile + kCopied, "d418inst: ChangeServiceConfigA failed, error 1072." + kMarked, 1},
+        // 87 from a service call is no refusal of the driver's.
+        Case{"change_config_87", Stopped, {"install"}, "ChangeServiceConfigA", 87, 0,
+             kFile + kCopied, "d418inst: ChangeServiceConfigA failed, error 87.\n", 1},
+        Case{"create_marked", [] {
+                 Fresh();
+                 siminst::Service marked;
+                 marked.marked_for_delete = true;
+                 M().service = marked;
+                 M().failures["OpenServiceA"] = {0, INST_ERROR_SERVICE_DOES_NOT_EXIST};
+             },
+             {"install"}, nullptr, 0, 0, kFile + kCopied,
+             "d418inst: CreateServiceA failed, error 1072." + kMarked, 1},
         Case{"parameters_key", Fresh, {"install"}, "RegCreateKeyExA", 5, 0,
              kFile + kCopied + kCreated, "d418inst: RegCreateKeyExA failed, error 5." + kAdmin,
              1},
@@ -314,6 +326,12 @@ INSTANTIATE_TEST_SUITE_P(
              kInstalledAuto + "Running: no\nBase: not a REG_DWORD (the driver will not start)\n"
                               "Allowed group: not a REG_SZ (the driver will not start)\n" +
                  kNotRunning,
+             "", 0},
+        Case{"group_too_long",
+             [] { Installed(true, 0x300, std::string(250, '1').c_str()); }, {"status"},
+             nullptr, 0, 0,
+             kInstalledAuto + "Running: yes\nBase: 0x300\nAllowed group: too long for a SID "
+                              "(the driver will not start)\n" + kFree,
              "", 0},
         Case{"manager", Running, {"status"}, "OpenSCManagerA", 1115, 0, "",
              "d418inst: OpenSCManagerA failed, error 1115.\n", 1},
