@@ -54,7 +54,8 @@ include(cmake/WineTest.cmake)
 add_subdirectory(driver)
 
 set(D418_PE_CHECK_ARGS --machine ${D418_MACHINE} --dll $<TARGET_FILE:d418lib>
-    --exe $<TARGET_FILE:d418diag> --exe $<TARGET_FILE:d418cmd> --sys $<TARGET_FILE:d418_sys>)
+    --exe $<TARGET_FILE:d418diag> --exe $<TARGET_FILE:d418cmd> --exe $<TARGET_FILE:d418inst>
+    --sys $<TARGET_FILE:d418_sys>)
 add_test(NAME pe_check COMMAND ${D418_PYTHON} ${PROJECT_SOURCE_DIR}/tests/pecheck.py ${D418_PE_CHECK_ARGS})
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_subdirectory(tests/planted)
@@ -66,6 +67,7 @@ add_subdirectory(sim/driver)
 add_subdirectory(tests/wine)
 add_subdirectory(tests/diag_wine)
 add_subdirectory(tests/cmd_wine)
+add_subdirectory(tests/inst_wine)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_subdirectory(bench/wine)
 endif()

@@ -37,3 +37,21 @@ add_executable(cmd_host_tests
 target_link_libraries(cmd_host_tests PRIVATE
     d418cmd_host d418diag_sim_loader GTest::gtest GTest::gtest_main)
 gtest_discover_tests(cmd_host_tests DISCOVERY_TIMEOUT 30 TEST_PREFIX cmd.)
+
+# d418inst: its logic against the stand-in for the service, registry and
+# file calls (sim/inst_system_sim.cpp).
+add_library(d418inst_host STATIC diag/inst_parse.c diag/inst_main.c)
+target_link_libraries(d418inst_host PUBLIC d418diag_host)
+target_compile_options(d418inst_host PRIVATE -Wall -Wextra)
+
+add_library(d418inst_sim STATIC sim/inst_system_sim.cpp)
+target_include_directories(d418inst_sim PUBLIC
+    ${PROJECT_SOURCE_DIR}/diag ${PROJECT_SOURCE_DIR}/sim)
+target_compile_options(d418inst_sim PRIVATE -Wall -Wextra)
+
+add_executable(inst_host_tests
+    diag/tests/inst_parse_test.cpp
+    diag/tests/inst_main_test.cpp)
+target_link_libraries(inst_host_tests PRIVATE
+    d418inst_host d418inst_sim GTest::gtest GTest::gtest_main)
+gtest_discover_tests(inst_host_tests DISCOVERY_TIMEOUT 30 TEST_PREFIX inst.)

@@ -1,4 +1,5 @@
-# Windows build of the two console programs, d418diag.exe and d418cmd.exe.
+# Windows build of the console programs d418diag.exe, d418cmd.exe and
+# d418inst.exe (the driver's installer, which binds ADVAPI32 itself).
 # Both bind d418lib.dll at run time through one binding module, so their
 # import tables name KERNEL32.dll and the C run-time DLL only (CRTDLL.DLL on
 # 32-bit x86, msvcrt.dll on 64-bit); cmake/ReleaseRules.cmake holds the
@@ -45,5 +46,10 @@ add_library(d418cmd_logic OBJECT diag/cmd_parse.c diag/cmd_main.c)
 d418_program_sources(d418cmd_logic)
 target_link_libraries(d418cmd_logic PUBLIC d418diag_binding)
 
+add_library(d418inst_logic OBJECT diag/inst_parse.c diag/inst_main.c diag/inst_system_win32.c)
+d418_program_sources(d418inst_logic)
+target_link_libraries(d418inst_logic PUBLIC d418diag_binding)
+
 d418_program(d418diag diag/main.c d418diag_logic)
 d418_program(d418cmd diag/cmd.c d418cmd_logic)
+d418_program(d418inst diag/inst.c d418inst_logic)

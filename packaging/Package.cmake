@@ -1,7 +1,8 @@
 # Package.cmake - included at the end of cmake/Windows.cmake (after the
-# targets d418lib and, when present, d418diag and d418cmd exist):
+# targets d418lib and, when present, d418diag, d418cmd and d418inst exist):
 #
-#   * version resources for d418lib.dll, d418diag.exe and d418cmd.exe
+#   * version resources for d418lib.dll, d418diag.exe, d418cmd.exe and
+#     d418inst.exe
 #   * d418lib.lib, a Microsoft-format import library made from lib/d418lib.def
 #   * the CMake package (lib/cmake/d418lib) with the imported target
 #     d418lib::d418lib
@@ -18,7 +19,7 @@ enable_language(RC)
 configure_file(${D418_PACKAGING_DIR}/d418lib.rc.in ${D418_PACKAGING_BINARY_DIR}/d418lib.rc @ONLY)
 target_sources(d418lib PRIVATE ${D418_PACKAGING_BINARY_DIR}/d418lib.rc)
 if(TARGET d418diag)
-  foreach(program d418diag d418cmd)
+  foreach(program d418diag d418cmd d418inst)
     configure_file(${D418_PACKAGING_DIR}/${program}.rc.in ${D418_PACKAGING_BINARY_DIR}/${program}.rc
                    @ONLY)
     target_sources(${program} PRIVATE ${D418_PACKAGING_BINARY_DIR}/${program}.rc)
@@ -26,7 +27,8 @@ if(TARGET d418diag)
   add_test(NAME package_version_info
            COMMAND ${D418_PYTHON} ${D418_PACKAGING_DIR}/check_version.py
                    --version ${PROJECT_VERSION} --dll $<TARGET_FILE:d418lib>
-                   --exe $<TARGET_FILE:d418diag> --cmd $<TARGET_FILE:d418cmd>)
+                   --exe $<TARGET_FILE:d418diag> --cmd $<TARGET_FILE:d418cmd>
+                   --inst $<TARGET_FILE:d418inst>)
 endif()
 
 # ---- d418lib.lib ------------------------------------------------------------

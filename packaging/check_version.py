@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Checks the version resource of d418lib.dll, d418diag.exe and d418cmd.exe: the fixed
+"""Checks the version resource of d418lib.dll, d418diag.exe, d418cmd.exe and
+d418inst.exe: the fixed
 version numbers, file type and OS, every string-table entry, and the
 translation. Prints one line per failed check and a closing
 "N passed, M failed" line."""
@@ -26,6 +27,8 @@ BINARIES = {
             "InternalName": "d418diag", "OriginalFilename": "d418diag.exe"},
     "cmd": {"type": VFT_APP, "FileDescription": "D418 board command tool",
             "InternalName": "d418cmd", "OriginalFilename": "d418cmd.exe"},
+    "inst": {"type": VFT_APP, "FileDescription": "D418 board driver installer",
+             "InternalName": "d418inst", "OriginalFilename": "d418inst.exe"},
 }
 
 def check_binary(path, kind, version):
@@ -79,10 +82,12 @@ def main():
     parser.add_argument("--dll", required=True)
     parser.add_argument("--exe", required=True)
     parser.add_argument("--cmd", required=True)
+    parser.add_argument("--inst", required=True)
     args = parser.parse_args()
     check_binary(args.dll, "dll", args.version)
     check_binary(args.exe, "exe", args.version)
     check_binary(args.cmd, "cmd", args.version)
+    check_binary(args.inst, "inst", args.version)
     return summary()
 
 

@@ -14,6 +14,7 @@ FILES = [
     "README.md",
     "bin/d418cmd.exe",
     "bin/d418diag.exe",
+    "bin/d418inst.exe",
     "bin/d418lib.dll",
     "driver/d418.inf",
     "driver/d418.sys",

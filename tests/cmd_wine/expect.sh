@@ -53,7 +53,7 @@ expect() {
         return 0
     fi
     failed=$((failed + 1))
-    echo "case $name: d418cmd $*"
+    echo "case $name: $(basename "$exe") $*"
     echo "  exit status: expected $status, got $got_status"
     echo "  stdout (expected, got; \$ marks line ends):"
     sed 's/^/    /; s/$/$/' "$work/want.out"

@@ -1,0 +1,3 @@
+#include "inst_main.h"
+
+int main(int argc, char **argv) { return InstMain(argc, argv); }
