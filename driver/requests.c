@@ -43,7 +43,7 @@ static int32_t acknowledge(uint8_t *buffer, int32_t result, uint32_t *answered)
     return D418_STATUS_SUCCESS;
 }
 
-static int32_t read_response(uint8_t *buffer, uint32_t output_length, uint32_t *answered)
+static int32_t read_response(uint8_t *buffer, uint32_t *answered)
 {
     int32_t count = 0;
     int32_t result = PortReadResponse(payload, &count);
@@ -56,8 +56,6 @@ static int32_t read_response(uint8_t *buffer, uint32_t output_length, uint32_t *
        the library: result 2, count 0.) */
     if (result == 2 && count == 0)
         return D418_STATUS_SUCCESS;
-    if ((uint32_t)count > output_length - REPLY_HEADER_SIZE)
-        return D418_STATUS_BUFFER_TOO_SMALL;
     put_header(buffer, result);
     for (i = 0; i < (uint32_t)count; i++)
         buffer[REPLY_HEADER_SIZE + i] = payload[i];
@@ -99,9 +97,11 @@ int32_t D418HandleRequest(uint32_t code, uint8_t *buffer, uint32_t input_length,
         return acknowledge(buffer, PortSendCommand(buffer, (int32_t)input_length), answered);
 
     case IOCTL_D418_READ_RESPONSE:
-        if (output_length < REPLY_HEADER_SIZE)
+        /* Room for the largest reply, known before the reply is taken off
+           the board: a reply that did not fit would be lost. */
+        if (output_length < D418_REPLY_MAX)
             return D418_STATUS_BUFFER_TOO_SMALL;
-        return read_response(buffer, output_length, answered);
+        return read_response(buffer, answered);
 
     default:
         return D418_STATUS_INVALID_DEVICE_REQUEST;
