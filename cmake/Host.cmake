@@ -10,7 +10,7 @@ target_compile_options(d418lib_host PRIVATE ${D418_NO_EH} -Wall -Wextra)
 target_link_libraries(d418lib_host PUBLIC d418sim)
 
 add_subdirectory(tests/host)
-add_subdirectory(driver/tests)
+add_subdirectory(tests/driver)
 include(diag/Host.cmake)
 add_subdirectory(tests/fuzz)
 add_subdirectory(bench/host)

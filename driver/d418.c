@@ -1,21 +1,23 @@
 /*
  * d418.c - d418.sys, the D418 board's kernel-mode driver for the NT family
  * (NT 4.0, 2000, XP): a legacy driver, service name d418, that creates
- * \Device\D418 and \DosDevices\D418 and completes every request before its
- * dispatch routine returns.
+ * \Device\D418 and \DosDevices\D418.
  *
- * The requests themselves are handled in requests.c, which drives the board
- * with the library's own port transport. This file adds what only a kernel
- * has: the device, one open handle at a time, and one request at a time.
+ * Control requests are queued and pended (queue.c); one driver thread runs
+ * them in order with requests.c, which drives the board with the library's
+ * own port transport. The I/O manager cancels a request through the queue's
+ * cancel routine, so a caller's thread exit, process end or CancelIo ends
+ * even a long reply wait within one pause. Who may open the device and
+ * which ports it drives come from the service key (config.c). This file adds
+ * the device, one open handle at a time, the thread, and the order of start
+ * and unload.
  */
 #include <ntddk.h>
 
 #include "config.h"
 #include "platform_ntkernel.h"
+#include "queue.h"
 #include "requests.h"
-#ifdef D418_SIMULATED_BOARD
-#include "simulated_board.h"
-#endif
 
 #define DEVICE_NAME L"\\Device\\D418"
 #define LINK_NAME L"\\DosDevices\\D418"
@@ -30,8 +32,8 @@ static PDEVICE_OBJECT board_device;
 static BOOLEAN link_made;
 /* 1 while a handle is open on the device. */
 static LONG device_open;
-/* 1 while a request drives the board. */
-static LONG request_running;
+/* The driver thread, referenced so that unload can wait for its end. */
+static PVOID request_thread;
 
 static NTSTATUS complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
 {
@@ -76,49 +78,95 @@ static NTSTATUS NTAPI dispatch_create(PDEVICE_OBJECT device, PIRP irp)
     return complete(irp, STATUS_SUCCESS, 0);
 }
 
-static NTSTATUS NTAPI dispatch_close(PDEVICE_OBJECT device, PIRP irp)
+/* The accepted handle's end: its requests are cancelled and the device is
+   free again. Only the accepted file object frees it, and only once. (Some
+   hosts still hand out and later close a handle whose open was refused.) */
+static void release_file(PFILE_OBJECT file)
 {
-    PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
-    (void)device;
-    /* Only the accepted handle's close frees the device. (Some hosts still
-       hand out and later close a handle whose open was refused.) */
-    if (accepted(file)) {
-        file->FsContext2 = NULL;
-        InterlockedExchange(&device_open, 0);
-    }
-    return complete(irp, STATUS_SUCCESS, 0);
+    if (!accepted(file))
+        return;
+    D418QueueCancelFile(file);
+    file->FsContext2 = NULL;
+    InterlockedExchange(&device_open, 0);
 }
 
+/* The last handle to the file object is closed: free the device now, not
+   when the last reference goes. */
 static NTSTATUS NTAPI dispatch_cleanup(PDEVICE_OBJECT device, PIRP irp)
 {
     (void)device;
+    release_file(IoGetCurrentIrpStackLocation(irp)->FileObject);
     return complete(irp, STATUS_SUCCESS, 0);
 }
 
+/* Normally a no-op after the cleanup request; a host that sends no cleanup
+   request (Wine) frees the device here. */
+static NTSTATUS NTAPI dispatch_close(PDEVICE_OBJECT device, PIRP irp)
+{
+    (void)device;
+    release_file(IoGetCurrentIrpStackLocation(irp)->FileObject);
+    return complete(irp, STATUS_SUCCESS, 0);
+}
+
+/* Threads sharing the one handle are answered one after the other: each
+   request waits its turn on the queue, so the board's register sequences
+   never interleave. */
 static NTSTATUS NTAPI dispatch_ioctl(PDEVICE_OBJECT device, PIRP irp)
 {
-    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    uint32_t answered = 0;
-    NTSTATUS status;
+    PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
     (void)device;
-
     /* A handle whose open was refused reaches nothing. */
-    if (!accepted(stack->FileObject))
-        return complete(irp, refusal(stack->FileObject), 0);
-    /* Threads sharing the one handle take turns; the board's register
-       sequences must not interleave. */
-    if (InterlockedExchange(&request_running, 1) != 0)
-        return complete(irp, STATUS_DEVICE_BUSY, 0);
+    if (!accepted(file))
+        return complete(irp, refusal(file), 0);
+    return D418QueueAdd(irp);
+}
 
-    KernelPlatformSetRequest(irp);
-    status = D418HandleRequest(stack->Parameters.DeviceIoControl.IoControlCode,
-                               (uint8_t *)irp->AssociatedIrp.SystemBuffer,
-                               stack->Parameters.DeviceIoControl.InputBufferLength,
-                               stack->Parameters.DeviceIoControl.OutputBufferLength,
-                               &answered);
-    KernelPlatformSetRequest(NULL);
-    InterlockedExchange(&request_running, 0);
-    return complete(irp, status, answered);
+/* The driver thread: runs the queued requests until the queue is closed
+   and empty. */
+static VOID NTAPI run_requests(PVOID context)
+{
+    (void)context;
+    for (;;) {
+        KeWaitForSingleObject(D418QueueWorkSignal(), Executive, KernelMode, FALSE, NULL);
+        while (D418QueueRunNext())
+            ;
+        if (D418QueueFinished())
+            break;
+    }
+    PsTerminateSystemThread(STATUS_SUCCESS);
+}
+
+static NTSTATUS start_thread(void)
+{
+    HANDLE handle;
+    NTSTATUS status = PsCreateSystemThread(&handle, THREAD_ALL_ACCESS, NULL, NULL, NULL,
+                                           run_requests, NULL);
+    if (!NT_SUCCESS(status))
+        return status;
+    /* The reference lets unload wait for the thread's end; the handle
+       itself is not needed after it. */
+    status = ObReferenceObjectByHandle(handle, THREAD_ALL_ACCESS, NULL, KernelMode,
+                                       &request_thread, NULL);
+    ZwClose(handle);
+    if (!NT_SUCCESS(status)) {
+        /* (Not expected for a handle just made in kernel mode.) The thread
+           is told to end all the same. */
+        request_thread = NULL;
+        D418QueueClose();
+    }
+    return status;
+}
+
+/* Cancels whatever is queued or running, tells the thread to end and waits
+   until it has. */
+static void stop_thread(void)
+{
+    D418QueueClose();
+    if (request_thread) {
+        KeWaitForSingleObject(request_thread, Executive, KernelMode, FALSE, NULL);
+        ObDereferenceObject(request_thread);
+        request_thread = NULL;
+    }
 }
 
 static void remove_device(void)
@@ -137,6 +185,7 @@ static void remove_device(void)
 
 static VOID NTAPI driver_unload(PDRIVER_OBJECT driver)
 {
+    stop_thread();
     remove_device();
     D418ConfigStop(driver);
 }
@@ -149,11 +198,10 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     status = D418ConfigStart(driver, registry_path);
     if (!NT_SUCCESS(status))
         return status;
-#ifdef D418_SIMULATED_BOARD
-    SimulatedBoardStart();
-#endif
+    D418QueueInit();
+    KernelPlatformSetCancelSignal(D418QueueCancelSignal());
     device_open = 0;
-    request_running = 0;
+    request_thread = NULL;
 
     driver->MajorFunction[IRP_MJ_CREATE] = dispatch_create;
     driver->MajorFunction[IRP_MJ_CLOSE] = dispatch_close;
@@ -161,11 +209,18 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = dispatch_ioctl;
     driver->DriverUnload = driver_unload;
 
+    status = start_thread();
+    if (!NT_SUCCESS(status)) {
+        D418ConfigStop(driver);
+        return status;
+    }
+
     RtlInitUnicodeString(&name, DEVICE_NAME);
     status = IoCreateDevice(driver, 0, &name, D418_DEVICE_TYPE, FILE_DEVICE_SECURE_OPEN, FALSE,
                             &board_device);
     if (!NT_SUCCESS(status)) {
         board_device = NULL;
+        stop_thread();
         D418ConfigStop(driver);
         return status;
     }
@@ -174,6 +229,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     RtlInitUnicodeString(&link, LINK_NAME);
     status = IoCreateSymbolicLink(&link, &name);
     if (!NT_SUCCESS(status)) {
+        stop_thread();
         remove_device();
         D418ConfigStop(driver);
         return status;

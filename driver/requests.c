@@ -18,16 +18,29 @@ static uint16_t configured_base = D418_INITIAL_BASE;
    area serves them all and the stack stays small. */
 static uint8_t payload[PORT_MAX_PAYLOAD];
 
+/* Set by an accepted open, taken by the next request. The open runs on its
+   caller's thread while the driver thread may still be finishing the
+   previous holder's last request (one that was running when its handle
+   closed), so the base and timeout are put back between two requests, on
+   the thread that runs them, never in the middle of one. */
+static int reset_due;
+
+static void reset_now(void)
+{
+    BoardBase = configured_base;
+    ReplyTimeout = D418_INITIAL_TIMEOUT;
+}
+
 void D418RequestsConfigure(uint32_t base)
 {
     configured_base = (uint16_t)(base & 0xFFFF);
-    D418RequestsReset();
+    __atomic_exchange_n(&reset_due, 0, __ATOMIC_SEQ_CST);
+    reset_now();
 }
 
 void D418RequestsReset(void)
 {
-    BoardBase = configured_base;
-    ReplyTimeout = D418_INITIAL_TIMEOUT;
+    __atomic_exchange_n(&reset_due, 1, __ATOMIC_SEQ_CST);
 }
 
 /* Whether INIT may set this base: the configured one, low 16 bits
@@ -60,7 +73,7 @@ static int32_t acknowledge(uint8_t *buffer, int32_t result, uint32_t *answered)
     return D418_STATUS_SUCCESS;
 }
 
-static int32_t read_response(uint8_t *buffer, uint32_t output_length, uint32_t *answered)
+static int32_t read_response(uint8_t *buffer, uint32_t *answered)
 {
     int32_t count = 0;
     int32_t result = PortReadResponse(payload, &count);
@@ -73,8 +86,6 @@ static int32_t read_response(uint8_t *buffer, uint32_t output_length, uint32_t *
        the library: result 2, count 0.) */
     if (result == 2 && count == 0)
         return D418_STATUS_SUCCESS;
-    if ((uint32_t)count > output_length - REPLY_HEADER_SIZE)
-        return D418_STATUS_BUFFER_TOO_SMALL;
     put_header(buffer, result);
     for (i = 0; i < (uint32_t)count; i++)
         buffer[REPLY_HEADER_SIZE + i] = payload[i];
@@ -85,6 +96,8 @@ static int32_t read_response(uint8_t *buffer, uint32_t output_length, uint32_t *
 int32_t D418HandleRequest(uint32_t code, uint8_t *buffer, uint32_t input_length,
                           uint32_t output_length, uint32_t *answered)
 {
+    if (__atomic_exchange_n(&reset_due, 0, __ATOMIC_SEQ_CST))
+        reset_now();
     *answered = 0;
     if (!buffer)
         input_length = output_length = 0;
@@ -118,9 +131,11 @@ int32_t D418HandleRequest(uint32_t code, uint8_t *buffer, uint32_t input_length,
         return acknowledge(buffer, PortSendCommand(buffer, (int32_t)input_length), answered);
 
     case IOCTL_D418_READ_RESPONSE:
-        if (output_length < REPLY_HEADER_SIZE)
+        /* Room for the largest reply, known before the reply is taken off
+           the board: a reply that did not fit would be lost. */
+        if (output_length < D418_REPLY_MAX)
             return D418_STATUS_BUFFER_TOO_SMALL;
-        return read_response(buffer, output_length, answered);
+        return read_response(buffer, answered);
 
     default:
         return D418_STATUS_INVALID_DEVICE_REQUEST;

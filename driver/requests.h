@@ -49,8 +49,10 @@ extern "C" {
 void D418RequestsConfigure(uint32_t base);
 
 /* Puts the base back to the configured one and the timeout to its initial
-   value: each accepted open starts from these, so nothing one program set
-   reaches the next. */
+   value before the next request is handled (not at once: a request of the
+   previous holder may still be finishing on the driver thread): each
+   accepted open starts from these, so nothing one program set reaches the
+   next. */
 void D418RequestsReset(void);
 
 /*
@@ -68,9 +70,10 @@ void D418RequestsReset(void);
  *                   timeout a 4-byte reply with status word 3; after a header
  *                   cut short no bytes; a wait ended early: CANCELLED.
  *
- * RESET, SEND_COMMAND and READ_RESPONSE need an output length of 4 at least
- * (BUFFER_TOO_SMALL before the board is touched); a reply longer than the
- * output length ends with BUFFER_TOO_SMALL and no bytes. Any other code:
+ * RESET and SEND_COMMAND need an output length of 4 at least, READ_RESPONSE
+ * one of 4096 (room for the largest reply); a shorter one ends with
+ * BUFFER_TOO_SMALL before the board is touched, so a reply waiting on the
+ * board stays there for the next read. Any other code:
  * INVALID_DEVICE_REQUEST. *answered is the count of bytes written to buffer,
  * 0 with every failure.
  */

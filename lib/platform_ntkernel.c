@@ -1,12 +1,11 @@
 /*
  * platform_ntkernel.c - the platform of the board's kernel driver (NT 4.0
- * and later): port access through the HAL and the reply wait's pause
- * through KeDelayExecutionThread, ending early for a request that is
- * cancelled or whose thread is ending.
+ * and later): the reply wait's pause, which ends early when the running
+ * request is cancelled.
  *
- * Built twice: as is for d418.sys, and with D418_SIMULATED_BOARD for the
- * test build, whose two port functions reach a simulated board inside the
- * driver instead of the bus. Nothing else differs.
+ * The port functions are the one link-time choice of the driver's builds:
+ * platform_ntkernel_ports.c (the HAL's port access) in d418.sys, a
+ * simulated board in its test build.
  */
 #include <ntddk.h>
 
@@ -17,68 +16,25 @@
 #error "the kernel platform ends reply waits early: build with PLATFORM_WAIT_CAN_END"
 #endif
 
-static PIRP current_request;
+static PKEVENT cancel_signal;
 
-void KernelPlatformSetRequest(PIRP irp)
+void KernelPlatformSetCancelSignal(PKEVENT signal)
 {
-    current_request = irp;
-}
-
-#ifdef D418_SIMULATED_BOARD
-
-#include "simulated_board.h"
-
-uint8_t PlatformPortIn(uint16_t port)
-{
-    return BoardModelIn(&KernelSimulatedBoard, port);
-}
-
-void PlatformPortOut(uint16_t port, uint8_t value)
-{
-    BoardModelOut(&KernelSimulatedBoard, port, value);
-}
-
-#else
-
-uint8_t PlatformPortIn(uint16_t port)
-{
-    return READ_PORT_UCHAR((PUCHAR)(ULONG_PTR)port);
-}
-
-void PlatformPortOut(uint16_t port, uint8_t value)
-{
-    WRITE_PORT_UCHAR((PUCHAR)(ULONG_PTR)port, value);
-}
-
-#endif
-
-/* Whether the request's thread has ended: its thread object is signalled.
-   (Where the request runs on its caller's thread, as on Windows, the thread
-   learns of its end through the alertable pause instead.) */
-static BOOLEAN thread_ended(PIRP irp)
-{
-    LARGE_INTEGER now;
-    PETHREAD thread = irp->Tail.Overlay.Thread;
-    if (!thread)
-        return FALSE;
-    now.QuadPart = 0;
-    return KeWaitForSingleObject(thread, Executive, KernelMode, FALSE, &now) ==
-           STATUS_SUCCESS;
+    cancel_signal = signal;
 }
 
 int PlatformWaitPause(uint32_t milliseconds)
 {
     LARGE_INTEGER interval;
-    NTSTATUS status;
 
-    /* Relative, in units of 100 ns. An alertable wait in the caller's mode
-       ends when the thread is told to end (a user APC or an alert). */
-    interval.QuadPart = -(LONGLONG)(milliseconds * 10000u);
-    status = KeDelayExecutionThread(UserMode, TRUE, &interval);
-    if (status == STATUS_USER_APC || status == STATUS_ALERTED)
-        return 0;
-    if (current_request &&
-        (current_request->Cancel || thread_ended(current_request)))
-        return 0;
-    return 1;
+    /* Relative, in units of 100 ns. The wait is in kernel mode and not
+       alertable: nothing but the cancel signal ends it early (an APC queued
+       to the caller's thread has no say here). */
+    interval.QuadPart = -(LONGLONG)milliseconds * 10000;
+    if (!cancel_signal) {
+        KeDelayExecutionThread(KernelMode, FALSE, &interval);
+        return 1;
+    }
+    return KeWaitForSingleObject(cancel_signal, Executive, KernelMode, FALSE, &interval) !=
+           STATUS_SUCCESS;
 }

@@ -1,14 +1,22 @@
 /*
  * platform_ntkernel.h - what the board's kernel driver tells its platform
- * file: the request whose reply wait the pauses belong to.
+ * file: the signal that ends a reply wait.
  */
 #ifndef D418_PLATFORM_NTKERNEL_H
 #define D418_PLATFORM_NTKERNEL_H
 
 #include <ntddk.h>
 
-/* The request being handled (null between requests). A reply wait ends
-   early when it is cancelled or its thread ends. */
-void KernelPlatformSetRequest(PIRP irp);
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The event whose setting ends the running request's reply wait (set when
+   the request is cancelled). Given once, before the first request. */
+void KernelPlatformSetCancelSignal(PKEVENT signal);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -31,6 +31,8 @@ static void arm_reply(struct BoardModel *board)
         if (s->cut_on_w1 && board->frame_length >= 4 && board->frame[3] == 0xFF &&
             board->frame[2] <= 3)
             n = board->frame[2];
+        if (s->delay_on_w1 && board->frame_length >= 4 && board->frame[3] == 0xFE)
+            board->wait_left += board->frame[2];
         board->armed_length = n;
         copy_bytes(board->armed, board->frame + 2, n);
     } else if (s->echo_payload && board->frames_sent > 0) {

@@ -20,6 +20,9 @@
  * w1 and w2 (so the status word is w2), then the frame's payload. With
  * cut_on_w1 as well, a frame whose w1 is 0xFF00 to 0xFF03 arms only that
  * many (0 to 3) of those bytes: a reply cut short inside its header.
+ * With delay_on_w1 as well, a frame whose w1 is 0xFE00 + n arms its whole
+ * echo to show ReplyWait for n status reads (0 to 255) beyond wait_reads:
+ * a board that answers late.
  */
 #ifndef D418_BOARD_MODEL_H
 #define D418_BOARD_MODEL_H
@@ -46,6 +49,7 @@ struct BoardModelScript {
     uint8_t echo_frame;       /* the reply is the frame from its w1 on */
     uint8_t echo_payload;     /* the reply is 00 00 00 00 + the frame's payload */
     uint8_t cut_on_w1;        /* with echo_frame: w1 0xFF0n keeps n reply bytes */
+    uint8_t delay_on_w1;      /* with echo_frame: w1 0xFEnn adds nn wait reads */
     uint8_t endless_reply;    /* DataReady never clears after the reply */
     uint32_t reply_length;    /* the scripted reply: header and payload */
     uint8_t reply[BOARD_MODEL_MAX_REPLY];

@@ -299,6 +299,10 @@ NT4_EXPORTS = {
         # notes list them as certain): the configuration read, the port
         # claim and the open's access check.
         "IoReportResourceUsage", "RtlQueryRegistryValues", "SeAccessCheck",
+        # The NT 4.0 DDK's close of a kernel handle: its own description of
+        # PsCreateSystemThread and ZwOpenKey (both certain) tells the driver
+        # to close the handle they give with it.
+        "ZwClose",
         "IofCallDriver", "IofCompleteRequest", "KeCancelTimer",
         "KeDelayExecutionThread", "KeGetCurrentThread", "KeInitializeEvent",
         "KeInitializeSpinLock", "KeInitializeTimer", "KeQuerySystemTime",

@@ -1,10 +1,15 @@
 // The real d418lib.dll on the NT family against d418.sys itself (its test
 // build, whose board is simulated inside the driver: at 0x300, answering a
 // frame with the frame from w1 on, so the status word is w2 and the payload
-// comes back; w1 0xFF0n cuts the answer to n bytes).
+// comes back; w1 0xFF0n cuts the answer to n bytes, w1 0xFE00 + n gives it
+// after about n pauses of 20 ms).
 //
-//   board_driver_e2e            the exchanges, a second open, and a process
-//                               killed while its read waits
+//   board_driver_e2e            raw requests on an overlapped handle (reads
+//                               cancelled with CancelIo, a short read), a
+//                               process killed while its read waits, the
+//                               exchanges, a user APC during a read, two
+//                               threads on the library's handle, a second
+//                               open
 //   board_driver_e2e child-wait (used by the kill check) loads the library,
 //                               resets, sets the largest timeout and reads
 #include <windows.h>
@@ -21,8 +26,119 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+constexpr uint32_t kReadResponse = 0xD4182400;
+constexpr uint32_t kSendCommand = 0xD4182404;
+constexpr uint32_t kTimeout = 0xD4182408;
 constexpr uint32_t kInit = 0xD418240C;
+constexpr uint32_t kReset = 0xD4182414;
 const char kWaiting[] = "D418BoardDriverChildWaiting";
+
+// ---- raw requests on an overlapped handle ----
+
+// One request on an overlapped handle: started, then waited for. Returns
+// the request's success; *error is GetLastError() on failure.
+bool Control(HANDLE device, DWORD code, const void *input, DWORD input_length, void *output,
+             DWORD output_length, DWORD *returned, DWORD *error) {
+    OVERLAPPED ov = {};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    *returned = 0;
+    *error = 0;
+    BOOL ok = DeviceIoControl(device, code, const_cast<void *>(input), input_length, output,
+                              output_length, returned, &ov);
+    if (!ok && GetLastError() == ERROR_IO_PENDING)
+        ok = GetOverlappedResult(device, &ov, returned, TRUE);
+    if (!ok) *error = GetLastError();
+    CloseHandle(ov.hEvent);
+    return ok != FALSE;
+}
+
+// A read started on an overlapped handle, left to wait.
+struct PendingRead {
+    OVERLAPPED ov = {};
+    uint8_t buffer[4096];
+    DWORD returned = 0;
+    bool pending = false;
+
+    explicit PendingRead(HANDLE device) {
+        ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        BOOL ok = DeviceIoControl(device, kReadResponse, nullptr, 0, buffer, sizeof buffer,
+                                  &returned, &ov);
+        pending = !ok && GetLastError() == ERROR_IO_PENDING;
+    }
+    ~PendingRead() { CloseHandle(ov.hEvent); }
+};
+
+// The first open of the program, tried for up to a second like LoadWorking
+// (a handle closed just before may still hold the device under Wine).
+HANDLE OpenOverlapped() {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 1000) {
+        HANDLE device = CreateFileA("\\\\.\\D418", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (device != INVALID_HANDLE_VALUE) {
+            uint8_t base[4] = {0x00, 0x03, 0, 0};
+            DWORD returned, error;
+            if (Control(device, kInit, base, 4, nullptr, 0, &returned, &error)) return device;
+            CloseHandle(device);
+        }
+        Sleep(20);
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Reads waiting on the board (the largest timeout), one running and one
+// queued behind it, end with ERROR_OPERATION_ABORTED within a second of
+// CancelIo; the next read works. A read whose buffer cannot hold the
+// largest reply fails with ERROR_INSUFFICIENT_BUFFER, and the reply is
+// still there for the next read.
+void RawOverlapped() {
+    HANDLE device = OpenOverlapped();
+    CHECK_TRUE(device != INVALID_HANDLE_VALUE);
+    if (device == INVALID_HANDLE_VALUE) return;
+    DWORD returned, error;
+    uint8_t ack[4];
+    CHECK_TRUE(Control(device, kReset, nullptr, 0, ack, 4, &returned, &error));
+    CHECK_EQ(returned, 0);
+    const uint8_t largest[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    CHECK_TRUE(Control(device, kTimeout, largest, 4, nullptr, 0, &returned, &error));
+
+    {
+        PendingRead running(device);
+        PendingRead queued(device);
+        CHECK_TRUE(running.pending);
+        CHECK_TRUE(queued.pending);
+        Sleep(300);
+        CHECK_EQ(WaitForSingleObject(running.ov.hEvent, 0), (DWORD)WAIT_TIMEOUT);
+        DWORD start = GetTickCount();
+        CHECK_TRUE(CancelIo(device));
+        for (PendingRead *read : {&running, &queued}) {
+            CHECK_EQ(WaitForSingleObject(read->ov.hEvent, 1000), (DWORD)WAIT_OBJECT_0);
+            SetLastError(0);
+            CHECK_EQ(GetOverlappedResult(device, &read->ov, &read->returned, FALSE), FALSE);
+            CHECK_EQ(GetLastError(), (DWORD)ERROR_OPERATION_ABORTED);
+            CHECK_EQ(read->returned, 0);
+        }
+        DWORD took = GetTickCount() - start;
+        printf("reads cancelled after %lu ms\n", (unsigned long)took);
+        CHECK_TRUE(took < 1000);
+    }
+
+    const uint8_t hundredths[4] = {200, 0, 0, 0};
+    CHECK_TRUE(Control(device, kTimeout, hundredths, 4, nullptr, 0, &returned, &error));
+    // w1 0, w2 5, payload 42: the reply is status word 5 and the payload.
+    const uint8_t frame[7] = {0x01, 0x00, 0x00, 0x00, 0x05, 0x00, 0x42};
+    CHECK_TRUE(Control(device, kSendCommand, frame, 7, ack, 4, &returned, &error));
+    CHECK_EQ(returned, 0);
+    uint8_t reply[4096];
+    CHECK_EQ(Control(device, kReadResponse, nullptr, 0, reply, 100, &returned, &error), false);
+    CHECK_EQ(error, (DWORD)ERROR_INSUFFICIENT_BUFFER);
+    CHECK_EQ(returned, 0);
+    CHECK_TRUE(Control(device, kReadResponse, nullptr, 0, reply, sizeof reply, &returned, &error));
+    CHECK_EQ(Bytes(reply, reply + returned), (Bytes{0x00, 0x00, 0x05, 0x00, 0x42}));
+    CloseHandle(device);
+}
+
+// ---- the library ----
 
 BoundLibrary lib;
 
@@ -73,6 +189,100 @@ void Exchanges() {
     CHECK_EQ(lib.Send(0, 0, nullptr, 0), 4);
     CHECK_EQ(lib.Init(0x300), 0);
     CHECK_EQ(lib.Reset(), 0);
+}
+
+// A read on its own thread, with the time it took.
+struct ReadJob {
+    int32_t result = -1;
+    int32_t count = -1;
+    uint8_t buffer[4092];
+    DWORD started = 0;
+    DWORD took = 0;
+    HANDLE sent = nullptr;       // set once the frame is sent (if send_first)
+    bool send_first = false;
+    int32_t w1 = 0;
+    uint8_t payload = 0;
+    int32_t send_result = -1;
+    DWORD send_ended = 0;
+    bool read_returned = false;
+    bool apc_after_read = false; // set by the APC: it ran after the read
+    bool apc_ran = false;
+};
+
+DWORD WINAPI ReadThread(void *context) {
+    ReadJob *job = static_cast<ReadJob *>(context);
+    if (job->send_first) {
+        job->send_result = lib.Send(0x0000, job->w1, &job->payload, 1);
+        job->send_ended = GetTickCount();
+        if (job->sent) SetEvent(job->sent);
+    }
+    job->started = GetTickCount();
+    job->result = lib.Read(job->buffer, &job->count);
+    job->took = GetTickCount() - job->started;
+    job->read_returned = true;
+    SleepEx(0, TRUE);  // lets a queued APC run now
+    return 0;
+}
+
+VOID CALLBACK MarkApc(ULONG_PTR context) {
+    ReadJob *job = reinterpret_cast<ReadJob *>(context);
+    job->apc_ran = true;
+    job->apc_after_read = job->read_returned;
+}
+
+// A user APC queued to a thread waiting in D418ReadResponse does not end
+// the read: the board answers after about 50 pauses, and the read returns
+// that reply; the APC runs only once the thread waits alertably.
+void ApcDuringRead() {
+    const uint8_t payload = 0x5A;
+    CHECK_EQ(lib.Send(0x0000, 0xFE32, &payload, 1), 0);
+    ReadJob job;
+    HANDLE thread = CreateThread(nullptr, 0, ReadThread, &job, 0, nullptr);
+    CHECK_TRUE(thread != nullptr);
+    if (!thread) return;
+    Sleep(200);
+    CHECK_TRUE(QueueUserAPC(MarkApc, thread, reinterpret_cast<ULONG_PTR>(&job)) != 0);
+    CHECK_EQ(WaitForSingleObject(thread, 10000), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(thread);
+    printf("the read with an APC queued returned after %lu ms\n", (unsigned long)job.took);
+    CHECK_EQ(job.result, 0);
+    CHECK_EQ(job.count, 1);
+    CHECK_EQ(job.buffer[0], 0x5A);
+    CHECK_TRUE(job.took >= 500);
+    CHECK_TRUE(job.apc_ran);
+    CHECK_TRUE(job.apc_after_read);
+}
+
+// Two threads on the library's one handle: the first sends a frame the
+// board answers late and waits in its read; the second's send and read
+// wait their turn behind it. Each gets its own reply, one after the other.
+void TwoThreadsShareTheHandle() {
+    ReadJob first, second;
+    first.send_first = second.send_first = true;
+    first.w1 = 0xFE19;  // about 25 pauses
+    first.payload = 0xA1;
+    second.payload = 0xB2;
+    first.sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE a = CreateThread(nullptr, 0, ReadThread, &first, 0, nullptr);
+    CHECK_EQ(WaitForSingleObject(first.sent, 5000), (DWORD)WAIT_OBJECT_0);
+    Sleep(100);  // the first thread's read is in the driver now
+    HANDLE b = CreateThread(nullptr, 0, ReadThread, &second, 0, nullptr);
+    HANDLE both[2] = {a, b};
+    CHECK_EQ(WaitForMultipleObjects(2, both, TRUE, 10000), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(a);
+    CloseHandle(b);
+    CloseHandle(first.sent);
+    for (ReadJob *job : {&first, &second}) {
+        CHECK_EQ(job->send_result, 0);
+        CHECK_EQ(job->result, 0);
+        CHECK_EQ(job->count, 1);
+        CHECK_EQ(job->buffer[0], job->payload);
+    }
+    // The second send waited behind the first read, whose reply came after
+    // about 500 ms.
+    printf("the first read took %lu ms, the second send ended %lu ms after it began\n",
+           (unsigned long)first.took, (unsigned long)(second.send_ended - first.started));
+    CHECK_TRUE(second.send_ended - first.started >= 400);
 }
 
 // A second open while the library holds the device. Windows refuses the
@@ -186,11 +396,15 @@ int main(int argc, char **argv) {
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "child-wait") return ChildWait();
 
-    // The kill check comes first: its child must be the only process that
-    // has the library loaded.
+    // The raw requests come first and close their handle; then the kill
+    // check, whose child must be the only process that has the library
+    // loaded.
+    RawOverlapped();
     KilledDuringRead();
     if (lib.module) {
         Exchanges();
+        ApcDuringRead();
+        TwoThreadsShareTheHandle();
         SecondOpen();
     }
     return check::Summary();

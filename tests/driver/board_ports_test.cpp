@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host_platform.h"
+#include "library_state.h"
 #include "requests.h"
 #include "sim_platform.h"
 
@@ -170,6 +171,23 @@ TEST_F(BoardPorts, AnOpenStartsWithTheConfiguredBaseAndTimeout) {
     D418RequestsReset();  // as the create request does for the next open
     EXPECT_EQ(read(), fresh);
     EXPECT_EQ(PortsOutside(), "");
+}
+
+// The open's reset waits for the next request: the previous holder's last
+// request, still running on the driver thread when the next open comes,
+// finishes with the values it started with, and cannot leave its own
+// behind for the next program either.
+TEST_F(BoardPorts, AnOpensResetTakesEffectAtTheNextRequest) {
+    Configure(0x300);
+    EXPECT_EQ(Call(IOCTL_D418_TIMEOUT, Le32(7), 0), kSuccess);
+    D418RequestsReset();
+    EXPECT_EQ(ReplyTimeout, 7u);
+    // A TIMEOUT of the previous holder that lands after the open...
+    ReplyTimeout = 9;
+    // ...is undone before the next program's first request runs.
+    EXPECT_EQ(Call(IOCTL_D418_INIT, Le32(0x300), 0), kSuccess);
+    EXPECT_EQ(ReplyTimeout, (uint32_t)D418_INITIAL_TIMEOUT);
+    EXPECT_EQ(BoardBase, 0x300);
 }
 
 }  // namespace
