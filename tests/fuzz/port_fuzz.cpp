@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "d418lib.h"
+#include "fuzz_reader.h"
 #include "frame.h"
 #include "library_state.h"
 #include "port_transport.h"
@@ -73,22 +74,6 @@ constexpr uint64_t kReadBudget = 300000;
 constexpr size_t kMaxOperations = 64;
 constexpr size_t kBufferSize = D418_MAX_PAYLOAD;
 constexpr uint8_t kUntouched = 0xA5;
-
-// Bytes taken in order; 0 once they run out.
-struct Reader {
-    const uint8_t *p = nullptr;
-    size_t left = 0;
-    uint8_t Byte() {
-        if (!left) return 0;
-        left--;
-        return *p++;
-    }
-    uint32_t Le(int bytes) {
-        uint32_t v = 0;
-        for (int i = 0; i < bytes; i++) v |= (uint32_t)Byte() << (8 * i);
-        return v;
-    }
-};
 
 enum class Stage {
     Idle,       // no access allowed (between operations, Init, Timeout)

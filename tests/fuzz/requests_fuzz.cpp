@@ -39,6 +39,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "platform.h"
 #include "port_transport.h"
 #include "requests.h"
@@ -63,21 +64,6 @@ constexpr uint8_t kGuardByte = 0x5A;
 
 const uint32_t kCodes[] = {IOCTL_D418_READ_RESPONSE, IOCTL_D418_SEND_COMMAND,
                            IOCTL_D418_TIMEOUT, IOCTL_D418_INIT, IOCTL_D418_RESET};
-
-struct Reader {
-    const uint8_t *p = nullptr;
-    size_t left = 0;
-    uint8_t Byte() {
-        if (!left) return 0;
-        left--;
-        return *p++;
-    }
-    uint32_t Le(int bytes) {
-        uint32_t v = 0;
-        for (int i = 0; i < bytes; i++) v |= (uint32_t)Byte() << (8 * i);
-        return v;
-    }
-};
 
 struct Board {
     uint32_t base = 0x300;
